@@ -1,0 +1,61 @@
+#include "app/text.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <string>
+
+namespace qv {
+
+std::wstring Utf8ToWide(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring out(static_cast<size_t>(needed), L'\0');
+  const int written = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, out.data(), needed);
+  if (written <= 0) return {};
+  out.resize(static_cast<size_t>(written));
+  return out;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string out(static_cast<size_t>(needed), '\0');
+  const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
+  if (written <= 0) return {};
+  out.resize(static_cast<size_t>(written));
+  return out;
+}
+
+std::wstring FileNameOf(std::wstring_view path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring_view::npos) return std::wstring(path);
+  return std::wstring(path.substr(slash + 1));
+}
+
+std::wstring ToLower(std::wstring_view text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(c));
+  return out;
+}
+
+std::wstring WidenAscii(std::string_view ascii) {
+  std::wstring out;
+  out.reserve(ascii.size());
+  for (char c : ascii) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::wstring TwoDigits(unsigned short value) {
+  std::wstring digits = WidenAscii(std::to_string(value));
+  if (digits.size() < 2) digits.insert(0, 1, L'0');
+  return digits;
+}
+
+std::wstring DecimalText(long long value) { return WidenAscii(std::to_string(value)); }
+
+}  // namespace qv

@@ -1,0 +1,13 @@
+# The Lua 5.4 library, built from the unpacked sources in QV_LUA_SOURCE_DIR.
+# Lua is compiled as C++ so that a Lua error unwinds C++ frames (destructors run)
+# instead of longjmp-ing over them; lua.h is then included without extern "C".
+set(QV_LUA_SOURCE_DIR "${CMAKE_SOURCE_DIR}/.cache/lua" CACHE PATH "Folder holding the Lua 5.4 sources (src/lua.h ...)")
+if(NOT EXISTS "${QV_LUA_SOURCE_DIR}/src/lua.h")
+  message(FATAL_ERROR "Lua sources not found in ${QV_LUA_SOURCE_DIR}: run scripts/setup.sh, or set QV_LUA_SOURCE_DIR")
+endif()
+file(GLOB QV_LUA_SOURCES "${QV_LUA_SOURCE_DIR}/src/*.c")
+list(FILTER QV_LUA_SOURCES EXCLUDE REGEX "/(lua|luac|onelua)\\.c$")
+set_source_files_properties(${QV_LUA_SOURCES} PROPERTIES LANGUAGE CXX)
+add_library(lua STATIC ${QV_LUA_SOURCES})
+target_include_directories(lua SYSTEM PUBLIC "${QV_LUA_SOURCE_DIR}/src")
+target_compile_options(lua PRIVATE -O2 -w)

@@ -1,0 +1,68 @@
+// The command table: host.register, insertion rules and lookups.
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+int HostRegister(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  PluginRecord* record = RecordFrom(L);
+  if (host == nullptr || record == nullptr) return 0;
+  if (lua_type(L, 1) != LUA_TTABLE) {
+    return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
+  }
+  lua_getfield(L, 1, "name");
+  const char* name = luaL_checklstring(L, -1, nullptr);
+  lua_getfield(L, 1, "help");
+  const char* help = luaL_optlstring(L, -1, "", nullptr);
+  lua_getfield(L, 1, "run");
+  if (lua_type(L, -1) != LUA_TFUNCTION) {
+    lua_pop(L, 3);
+    return luaL_error(L, "host.register 缺少 run 函数");
+  }
+  // Every check that can raise is done: only now do C++ objects come to life.
+  const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
+  const std::wstring helpText = WideUpToZero(help);
+  const std::wstring nameText = WideUpToZero(name);
+  lua_pop(L, 2);
+  RegisterCommand(*host, *record, nameText, helpText, reference);
+  return 0;
+}
+
+void RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name, const std::wstring& help,
+                     int functionRef) {
+  std::wstring key = ToLower(name);
+  const std::wstring fileName = FileNameOf(record.path);
+  if (key.empty()) {
+    AppendLog(host, L"[插件] 忽略了空命令名（来自 " + fileName + L"）");
+    luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
+    return;
+  }
+  if (FindCommand(host, key) != nullptr) {
+    AppendLog(host, L"[插件] 命令重复，已忽略：" + name + L"（来自 " + fileName + L"）");
+    luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
+    return;
+  }
+  host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record});
+}
+
+const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name) {
+  const std::wstring key = ToLower(name);
+  for (const CommandEntry& entry : host.commands) {
+    if (entry.key == key) return &entry;
+  }
+  return nullptr;
+}
+
+bool HasCommand(const PluginHost& host, const std::wstring& name) { return FindCommand(host, name) != nullptr; }
+
+PluginRecord* FindPlugin(const PluginHost& host, const std::wstring& fileName) {
+  const std::wstring key = ToLower(fileName);
+  for (const auto& record : host.plugins) {
+    if (ToLower(FileNameOf(record->path)) == key) return record.get();
+  }
+  return nullptr;
+}
+
+}  // namespace qv

@@ -1,0 +1,116 @@
+// Switching single plugins on and off, the saved disabled list, and the
+// snapshot that the plugin manager reverts to.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/handles.h"
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+namespace {
+
+void CloseRecordState(PluginRecord& record) {
+  if (record.luaState == nullptr) return;
+  lua_sethook(record.luaState, nullptr, 0, 0);
+  lua_close(record.luaState);
+  record.luaState = nullptr;
+}
+
+// Writes the whole content to a temporary file beside the target and only then
+// replaces the target, so a failure at any point leaves the old file intact.
+bool ReplaceFileContent(const std::wstring& target, const std::string& content) {
+  const std::wstring temporary = target + L".tmp";
+  {
+    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    const bool ok = content.empty() || (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
+                                                  &written, nullptr) &&
+                                        written == content.size());
+    if (!ok || !FlushFileBuffers(file.get())) {
+      file.reset();
+      DeleteFileW(temporary.c_str());
+      return false;
+    }
+  }
+  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring DisabledListPath(const PluginHost& host) {
+  return host.pluginsDir + L"\\plugin-manager\\disabled.txt";
+}
+
+bool SaveDisabledList(PluginHost& host) {
+  std::string content;
+  for (const auto& record : host.plugins) {
+    if (record->disabled) content += WideToUtf8(FileNameOf(record->path)) + "\r\n";
+  }
+  CreateDirectoryW((host.pluginsDir + L"\\plugin-manager").c_str(), nullptr);
+  return ReplaceFileContent(DisabledListPath(host), content);
+}
+
+void UnloadPlugin(PluginHost& host, PluginRecord& record) {
+  auto& commands = host.commands;
+  for (const CommandEntry& entry : commands) {
+    if (entry.owner == &record && record.luaState) luaL_unref(record.luaState, LUA_REGISTRYINDEX, entry.functionRef);
+  }
+  commands.erase(std::remove_if(commands.begin(), commands.end(),
+                                [&](const CommandEntry& entry) { return entry.owner == &record; }),
+                 commands.end());
+  const std::wstring fileName = FileNameOf(record.path);
+  auto& items = host.menuItems;
+  items.erase(std::remove_if(items.begin(), items.end(), [&](const MenuItem& item) { return item.plugin == fileName; }),
+              items.end());
+  CloseRecordState(record);
+  record.disabled = true;
+  RebuildSummaries(host);
+}
+
+bool SetPluginEnabled(PluginHost& host, const std::wstring& name, bool enable) {
+  PluginRecord* record = FindPlugin(host, name);
+  if (record == nullptr || record->loadFailed) return false;
+  if (enable == !record->disabled) return true;
+  if (!enable) {
+    UnloadPlugin(host, *record);
+    return true;
+  }
+  CloseRecordState(*record);
+  if (!CreateScriptEnvironment(host, *record)) return false;
+  LoadScript(host, *record);
+  record->disabled = false;
+  RebuildSummaries(host);
+  return true;
+}
+
+bool SetPluginEnabledAndSave(PluginHost& host, const std::wstring& name, bool enable) {
+  const bool result = SetPluginEnabled(host, name, enable);
+  if (result) SaveDisabledList(host);
+  return result;
+}
+
+void TakeEnableSnapshot(PluginHost& host) {
+  host.enableSnapshot.clear();
+  for (const auto& record : host.plugins) {
+    host.enableSnapshot.push_back(EnableSnapshotEntry{FileNameOf(record->path), record->disabled});
+  }
+}
+
+void RevertToEnableSnapshot(PluginHost& host) {
+  std::vector<EnableSnapshotEntry> snapshot = std::move(host.enableSnapshot);
+  host.enableSnapshot.clear();
+  for (const EnableSnapshotEntry& entry : snapshot) SetPluginEnabled(host, entry.fileName, !entry.wasDisabled);
+  SaveDisabledList(host);
+}
+
+}  // namespace qv

@@ -1,0 +1,63 @@
+// Running a command: argument splitting and the protected, time-limited call.
+#include <cwctype>
+
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+std::vector<std::wstring> SplitArguments(const std::wstring& text) {
+  std::vector<std::wstring> words;
+  std::wstring word;
+  bool inQuotes = false;
+  for (wchar_t c : text) {
+    if (c == L'"') {
+      inQuotes = !inQuotes;
+    } else if (!inQuotes && std::iswspace(c)) {
+      if (!word.empty()) words.push_back(std::move(word));
+      word.clear();
+    } else {
+      word.push_back(c);
+    }
+  }
+  if (!word.empty()) words.push_back(std::move(word));
+  return words;
+}
+
+void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstring& text) {
+  if (const CommandEntry* entry = FindCommand(host, word)) RunCommand(host, *entry, text);
+}
+
+void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring& text) {
+  // The entry lives in host.commands, which the command itself may grow while
+  // it runs: take what the call needs now and never touch the entry again.
+  PluginRecord* owner = entry.owner;
+  const int functionRef = entry.functionRef;
+  if (owner == nullptr || owner->luaState == nullptr) {
+    EmitOutput(host, L"插件已卸载，命令不可用。");
+    return;
+  }
+  lua_State* L = owner->luaState;
+  const std::vector<std::wstring> words = SplitArguments(text);
+  lua_settop(L, 0);
+  lua_pushcclosure(L, ErrorMessageHandler, 0);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, functionRef);
+  lua_createtable(L, static_cast<int>(words.size()), 0);
+  for (size_t i = 0; i < words.size(); ++i) {
+    PushWide(L, words[i]);
+    lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
+  }
+  const int status = CallWithTimeLimit(*owner, 1, 0, 1);
+  lua_rotate(L, 1, -1);
+  lua_pop(L, 1);
+  if (status != LUA_OK) {
+    size_t length = 0;
+    const char* message = lua_tolstring(L, -1, &length);
+    const std::wstring text_ = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
+    lua_pop(L, 1);
+    EmitOutput(host, L"插件错误：" + text_);
+  }
+}
+
+}  // namespace qv

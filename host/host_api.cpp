@@ -1,0 +1,162 @@
+// The control functions of the host table and the display lists they read.
+#include <windows.h>
+
+#include "app/files.h"
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+namespace {
+
+void SetStringField(lua_State* L, const char* key, const std::wstring& value) {
+  PushWide(L, value);
+  lua_setfield(L, -2, key);
+}
+
+// Strips a UTF-8 byte-order mark from the front of file content.
+void DropByteOrderMark(std::string& content, size_t minimumSize) {
+  if (content.size() >= minimumSize && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+}
+
+}  // namespace
+
+int HostPrint(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  if (host == nullptr) return 0;
+  const int count = lua_gettop(L);
+  luaL_Buffer buffer;
+  luaL_buffinit(L, &buffer);
+  for (int i = 1; i <= count; ++i) {
+    if (i > 1) luaL_addchar(&buffer, '\t');
+    luaL_tolstring(L, i, nullptr);
+    luaL_addvalue(&buffer);
+  }
+  luaL_pushresult(&buffer);
+  size_t length = 0;
+  const char* bytes = lua_tolstring(L, -1, &length);
+  EmitOutput(*host, Utf8ToWide(std::string_view(bytes, length)));
+  return 0;
+}
+
+int HostClear(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  if (host && host->onClear) host->onClear();
+  return 0;
+}
+
+int HostExit(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  if (host && host->onExit) host->onExit();
+  return 0;
+}
+
+int HostReload(lua_State* L) {
+  if (PluginHost* host = HostFrom(L)) host->reloadRequested = true;
+  return 0;
+}
+
+int HostSkipLoading(lua_State* L) {
+  if (PluginHost* host = HostFrom(L)) host->skipLoadingRequested = true;
+  return 0;
+}
+
+int HostPluginManager(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  if (host && host->onOpenPluginManager) host->onOpenPluginManager();
+  return 0;
+}
+
+int HostCommands(lua_State* L) {
+  lua_createtable(L, 0, 0);
+  PluginHost* host = HostFrom(L);
+  if (host == nullptr) return 1;
+  lua_Integer index = 0;
+  for (const CommandSummary& row : host->commandList) {
+    lua_createtable(L, 0, 3);
+    SetStringField(L, "name", row.name);
+    SetStringField(L, "help", row.help);
+    SetStringField(L, "plugin", row.plugin);
+    lua_rawseti(L, -2, ++index);
+  }
+  return 1;
+}
+
+int HostPlugins(lua_State* L) {
+  lua_createtable(L, 0, 0);
+  PluginHost* host = HostFrom(L);
+  if (host == nullptr) return 1;
+  lua_Integer index = 0;
+  for (const PluginSummary& row : host->pluginList) {
+    lua_createtable(L, 0, 4);
+    SetStringField(L, "name", row.name);
+    SetStringField(L, "path", row.path);
+    lua_pushinteger(L, row.commands);
+    lua_setfield(L, -2, "commands");
+    lua_pushboolean(L, row.ok);
+    lua_setfield(L, -2, "ok");
+    lua_rawseti(L, -2, ++index);
+  }
+  return 1;
+}
+
+int HostDirectory(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  PushWide(L, host ? host->pluginsDir : std::wstring());
+  return 1;
+}
+
+int HostDataDir(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  PluginRecord* record = RecordFrom(L);
+  if (host == nullptr || record == nullptr) {
+    lua_pushnil(L);
+    return 1;
+  }
+  std::wstring name = FileNameOf(record->path);
+  if (name.size() > 4 && ToLower(name.substr(name.size() - 4)) == L".lua") name.resize(name.size() - 4);
+  const std::wstring folder = host->pluginsDir + L"\\" + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  PushWide(L, folder);
+  return 1;
+}
+
+int HostSource(lua_State* L) {
+  size_t length = 0;
+  const char* argument = luaL_optlstring(L, 1, "", &length);
+  PluginHost* host = HostFrom(L);
+  if (host == nullptr || length == 0) {
+    lua_pushnil(L);
+    return 1;
+  }
+  const std::wstring wanted = ToLower(Utf8ToWide(std::string_view(argument, length)));
+  for (const PluginSummary& row : host->pluginList) {
+    if (ToLower(row.name) != wanted) continue;
+    std::string content;
+    if (!ReadWholeFile(row.path, content)) break;
+    DropByteOrderMark(content, 3);
+    lua_pushlstring(L, content.data(), content.size());
+    return 1;
+  }
+  lua_pushnil(L);
+  return 1;
+}
+
+void RebuildSummaries(PluginHost& host) {
+  host.commandList.clear();
+  host.commandList.reserve(host.commands.size());
+  for (const CommandEntry& entry : host.commands) {
+    host.commandList.push_back(CommandSummary{entry.name, entry.help, FileNameOf(entry.pluginPath)});
+  }
+  host.pluginList.clear();
+  host.pluginList.reserve(host.plugins.size());
+  for (const auto& record : host.plugins) {
+    std::int32_t count = 0;
+    for (const CommandEntry& entry : host.commands) count += entry.pluginPath == record->path ? 1 : 0;
+    host.pluginList.push_back(
+        PluginSummary{FileNameOf(record->path), record->path, count, !record->loadFailed, !record->disabled});
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+// host.time, host.date and host.system.
+#include <windows.h>
+
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+int HostTime(lua_State* L) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  PushWide(L, TwoDigits(now.wHour) + L":" + TwoDigits(now.wMinute) + L":" + TwoDigits(now.wSecond));
+  return 1;
+}
+
+int HostDate(lua_State* L) {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  PushWide(L, DecimalText(now.wYear) + L"-" + TwoDigits(now.wMonth) + L"-" + TwoDigits(now.wDay));
+  return 1;
+}
+
+int HostSystem(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  SystemInfo info;
+  if (host && host->onSystemInfo) info = host->onSystemInfo();
+  lua_createtable(L, 0, 0);
+  for (const SystemInfoField& field : kSystemInfoFields) {
+    PushWide(L, info.*field.member);
+    lua_setfield(L, -2, field.name);
+  }
+  return 1;
+}
+
+}  // namespace qv

@@ -1,0 +1,148 @@
+// A load pass over the plugin folder, and loading one script into its state.
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/files.h"
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+namespace {
+
+constexpr wchar_t kBasicScript[] = L"basic.lua";
+
+bool IsBasicScript(const std::wstring& path) { return ToLower(FileNameOf(path)) == kBasicScript; }
+
+std::vector<std::wstring> ScanScripts(const std::wstring& folder) {
+  std::vector<std::wstring> paths;
+  WIN32_FIND_DATAW entry{};
+  HANDLE find = FindFirstFileW((folder + L"\\*.lua").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return paths;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) paths.push_back(folder + L"\\" + entry.cFileName);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  // std::wstring compares code unit by code unit: ordinal and case-sensitive.
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// Pops the error value on top of the stack and returns it as text.
+std::wstring PopErrorText(lua_State* L) {
+  size_t length = 0;
+  const char* message = lua_tolstring(L, -1, &length);
+  std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
+  lua_pop(L, 1);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ParseDisabledList(const std::string& content) {
+  std::vector<std::wstring> names;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string_view line(content.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty()) names.push_back(Utf8ToWide(line));
+    start = end + 1;
+  }
+  return names;
+}
+
+bool LoadScript(PluginHost& host, PluginRecord& record) {
+  lua_State* L = record.luaState;
+  const std::wstring name = FileNameOf(record.path);
+  std::string content;
+  if (!ReadWholeFile(record.path, content)) {
+    AppendLog(host, L"[插件] 无法读取：" + record.path);
+    return false;
+  }
+  if (content.size() > 2 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  const std::string chunkName = "@" + WideToUtf8(record.path);
+  if (luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t") != LUA_OK) {
+    AppendLog(host, L"[插件] " + name + L" 加载失败：" + PopErrorText(L));
+    return false;
+  }
+  content = std::string();  // the chunk holds its own copy; free the file text now
+  if (CallWithTimeLimit(record, 0, 0, 0) != LUA_OK) {
+    AppendLog(host, L"[插件] " + name + L" 运行出错：" + PopErrorText(L));
+    return false;
+  }
+  return true;
+}
+
+void LoadPlugins(PluginHost& host) {
+  CloseAllPlugins(host);
+  host.pendingLog.clear();
+  host.basicLoaded = false;
+  host.loading = true;
+  if (host.pluginsDir.empty()) {
+    host.loading = false;
+    AppendLog(host, L"[插件] 未设置插件目录。");
+    return;
+  }
+  if (GetFileAttributesW(host.pluginsDir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    CreateDirectoryW(host.pluginsDir.c_str(), nullptr);
+  }
+
+  std::vector<std::wstring> scripts = ScanScripts(host.pluginsDir);
+  const auto basic = std::find_if(scripts.begin(), scripts.end(), IsBasicScript);
+  if (basic != scripts.end()) {
+    std::rotate(scripts.begin(), basic, basic + 1);
+  } else {
+    AppendLog(host, L"[插件] 缺少 basic.lua，程序无法启动。");
+  }
+
+  std::vector<std::wstring> disabledNames;
+  std::string disabledContent;
+  if (ReadWholeFile(DisabledListPath(host), disabledContent)) {
+    for (const std::wstring& entry : ParseDisabledList(disabledContent)) disabledNames.push_back(ToLower(entry));
+  }
+
+  int loaded = 0;
+  int skipped = 0;
+  for (const std::wstring& path : scripts) {
+    const std::wstring name = FileNameOf(path);
+    const bool isBasic = IsBasicScript(path);
+    const bool disabled =
+        !isBasic && std::find(disabledNames.begin(), disabledNames.end(), ToLower(name)) != disabledNames.end();
+    auto record = std::make_unique<PluginRecord>();
+    record->path = path;
+    record->host = &host;
+    if (disabled) {
+      record->disabled = true;
+      ++skipped;
+    } else if (CreateScriptEnvironment(host, *record)) {
+      const bool ok = LoadScript(host, *record);
+      if (ok) ++loaded;
+      else record->loadFailed = true;
+      if (isBasic) host.basicLoaded = ok;
+    } else {
+      AppendLog(host, L"[插件] 无法创建 Lua 环境：" + name);
+      continue;
+    }
+    host.plugins.push_back(std::move(record));
+  }
+
+  RebuildSummaries(host);
+  host.loading = false;
+
+  if (scripts.empty()) {
+    AppendLog(host, L"[插件] 未找到脚本：" + host.pluginsDir + L"\\*.lua");
+    return;
+  }
+  AppendLog(host, L"[插件] 目录：" + host.pluginsDir);
+  std::wstring summary = L"[插件] 已加载 " + DecimalText(loaded) + L"/" + DecimalText(scripts.size()) + L" 个脚本";
+  if (skipped > 0) summary += L"，跳过 " + DecimalText(skipped) + L" 个已禁用";
+  summary += L"，注册 " + DecimalText(host.commands.size()) + L" 条命令。";
+  AppendLog(host, summary);
+}
+
+}  // namespace qv

@@ -1,0 +1,43 @@
+// What every native host function shares: finding its host and record through
+// the Lua registry, and pushing wide text as UTF-8.
+#pragma once
+
+#include <string>
+
+#include "host/plugin_host.h"
+#include "lauxlib.h"
+#include "lua.h"
+
+namespace qv {
+
+inline constexpr const char* kHostRegistryKey = "__qvh_impl";
+inline constexpr const char* kRecordRegistryKey = "__qvh_vm";
+
+// The PluginHost of this state, or null. [-0, +0]
+PluginHost* HostFrom(lua_State* L);
+// This state's own PluginRecord, or null. [-0, +0]
+PluginRecord* RecordFrom(lua_State* L);
+// Pushes the text as a UTF-8 string of its exact length. [-0, +1]
+void PushWide(lua_State* L, const std::wstring& text);
+// A Lua string argument taken up to its first zero byte, as UTF-16.
+std::wstring WideUpToZero(const char* bytes);
+
+// The native functions of the host table (one per field).
+int HostPrint(lua_State* L);
+int HostRegister(lua_State* L);
+int HostClear(lua_State* L);
+int HostTime(lua_State* L);
+int HostDate(lua_State* L);
+int HostSystem(lua_State* L);
+int HostExit(lua_State* L);
+int HostReload(lua_State* L);
+int HostCommands(lua_State* L);
+int HostPlugins(lua_State* L);
+int HostDirectory(lua_State* L);
+int HostDataDir(lua_State* L);
+int HostSource(lua_State* L);
+int HostSkipLoading(lua_State* L);
+int HostMenu(lua_State* L);
+int HostPluginManager(lua_State* L);
+
+}  // namespace qv

@@ -1,0 +1,144 @@
+// Creating a plugin's sandboxed Lua state, the message handler of command
+// calls, closing every state, and the two roads by which text leaves the host.
+#include <string>
+#include <utility>
+
+#include "app/text.h"
+#include "host/lua_glue.h"
+#include "host/plugin_host.h"
+#include "lualib.h"
+
+namespace qv {
+
+namespace {
+
+
+void* RegistryPointer(lua_State* L, const char* key) {
+  lua_getfield(L, LUA_REGISTRYINDEX, key);
+  void* pointer = lua_touserdata(L, -1);
+  lua_pop(L, 1);
+  return pointer;
+}
+
+struct HostField {
+  const char* name;
+  lua_CFunction function;
+};
+
+// The order of the host table's fields is part of what scripts see (pairs).
+constexpr HostField kHostFunctions[] = {
+    {"print", HostPrint},       {"register", HostRegister},       {"clear", HostClear},
+    {"time", HostTime},         {"date", HostDate},               {"system", HostSystem},
+    {"exit", HostExit},         {"reload", HostReload},           {"commands", HostCommands},
+    {"plugins", HostPlugins},   {"directory", HostDirectory},     {"data_dir", HostDataDir},
+    {"source", HostSource},     {"skip_loading", HostSkipLoading}, {"menu", HostMenu},
+    {"plugin_manager", HostPluginManager},
+};
+
+void CloseState(PluginRecord& record) {
+  if (record.luaState == nullptr) return;
+  lua_sethook(record.luaState, nullptr, 0, 0);
+  lua_close(record.luaState);
+  record.luaState = nullptr;
+}
+
+}  // namespace
+
+PluginHost* HostFrom(lua_State* L) { return static_cast<PluginHost*>(RegistryPointer(L, kHostRegistryKey)); }
+
+PluginRecord* RecordFrom(lua_State* L) {
+  return static_cast<PluginRecord*>(RegistryPointer(L, kRecordRegistryKey));
+}
+
+void PushWide(lua_State* L, const std::wstring& text) {
+  const std::string bytes = WideToUtf8(text);
+  lua_pushlstring(L, bytes.data(), bytes.size());
+}
+
+std::wstring WideUpToZero(const char* bytes) { return Utf8ToWide(bytes); }
+
+PluginHost::~PluginHost() { CloseAllPlugins(*this); }
+
+bool TakeReloadRequest(PluginHost& host) { return std::exchange(host.reloadRequested, false); }
+
+bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
+  lua_State* L = luaL_newstate();
+  if (L == nullptr) return false;
+  record.luaState = L;
+  record.host = &host;
+
+  lua_pushlightuserdata(L, &host);
+  lua_setfield(L, LUA_REGISTRYINDEX, kHostRegistryKey);
+  lua_pushlightuserdata(L, &record);
+  lua_setfield(L, LUA_REGISTRYINDEX, kRecordRegistryKey);
+
+  // io, os, package, coroutine and debug stay closed.
+  const luaL_Reg libraries[] = {
+      {LUA_GNAME, luaopen_base},         {LUA_TABLIBNAME, luaopen_table}, {LUA_STRLIBNAME, luaopen_string},
+      {LUA_MATHLIBNAME, luaopen_math},   {LUA_UTF8LIBNAME, luaopen_utf8},
+  };
+  for (const luaL_Reg& library : libraries) {
+    luaL_requiref(L, library.name, library.func, 1);
+    lua_pop(L, 1);
+  }
+  for (const char* removed : {"dofile", "loadfile", "load", "collectgarbage"}) {
+    lua_pushnil(L);
+    lua_setglobal(L, removed);
+  }
+  lua_pushcclosure(L, HostPrint, 0);
+  lua_setglobal(L, "print");
+
+  lua_createtable(L, 0, 0);
+  lua_pushstring(L, "1.0");
+  lua_setfield(L, -2, "version");
+  for (const HostField& field : kHostFunctions) {
+    lua_pushcclosure(L, field.function, 0);
+    lua_setfield(L, -2, field.name);
+  }
+  lua_setglobal(L, "host");
+  return true;
+}
+
+int ErrorMessageHandler(lua_State* L) {
+  if (const char* message = lua_tostring(L, 1)) {
+    luaL_traceback(L, L, message, 1);
+    return 1;
+  }
+  // The metamethod runs protected: one that raises falls back to the type text
+  // below instead of turning into "error in error handling".
+  if (luaL_getmetafield(L, 1, "__tostring") != LUA_TNIL) {
+    lua_pushvalue(L, 1);
+    if (lua_pcall(L, 1, 1, 0) == LUA_OK && lua_type(L, -1) == LUA_TSTRING) return 1;
+    lua_pop(L, 1);
+  }
+  const char* message = lua_pushfstring(L, "(错误对象是 %s 类型)", luaL_typename(L, 1));
+  luaL_traceback(L, L, message, 1);
+  return 1;
+}
+
+void CloseAllPlugins(PluginHost& host) {
+  host.commands.clear();
+  host.commandList.clear();
+  host.menuItems.clear();
+  for (auto& record : host.plugins) CloseState(*record);
+  host.plugins.clear();
+}
+
+void AppendLog(PluginHost& host, const std::wstring& text) {
+  host.pendingLog += text;
+  if (!host.pendingLog.empty() && host.pendingLog.back() != L'\n') host.pendingLog += L"\r\n";
+}
+
+void EmitOutput(PluginHost& host, const std::wstring& text) {
+  std::wstring copy = text;
+  if (copy.empty() || copy.back() != L'\n') copy += L"\r\n";
+  if (host.loading || !host.onOutput) {
+    host.pendingLog += copy;
+  } else {
+    host.onOutput(copy);
+  }
+}
+
+std::wstring TakePendingLog(PluginHost& host) { return std::exchange(host.pendingLog, std::wstring()); }
+
+}  // namespace qv

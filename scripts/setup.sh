@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what building and testing quorvantline needs on a Debian 12 machine,
+# and fetches Lua 5.4 from Debian's source package into .cache/ when missing.
+# Safe to run again: every step skips work that is already done.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache="$root/.cache"
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+          fonts-wqy-microhei googletest cmake ninja-build dpkg-dev xz-utils imagemagick patch)
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+apt_updated=0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  apt_updated=1
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+lua_dir="$cache/lua"
+if [ ! -f "$lua_dir/.ready" ]; then
+  # Source entries are derived from the machine's own package sources, so no mirror is named here.
+  src_list=/etc/apt/sources.list.d/quorvantline-src.sources
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | "${sudo_cmd[@]}" tee "$src_list" >/dev/null
+    else
+      grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/quorvantline-src.list >/dev/null
+    fi
+    apt_updated=0
+  fi
+  [ "$apt_updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
+  rm -rf "$cache/lua-download" "$lua_dir"
+  mkdir -p "$cache/lua-download"
+  (cd "$cache/lua-download" && apt-get source --download-only lua5.4 >/dev/null)
+  orig=$(ls "$cache"/lua-download/lua5.4_*.orig.tar.gz | head -n 1)
+  debian=$(ls "$cache"/lua-download/lua5.4_*.debian.tar.xz | head -n 1)
+  mkdir -p "$lua_dir"
+  tar -xzf "$orig" -C "$lua_dir" --strip-components=1
+  tar -xJf "$debian" -C "$lua_dir"
+  # Only the security fixes apply here; Debian's other patches adapt its own build and module paths.
+  for p in "$lua_dir"/debian/patches/*; do
+    case "$(basename "$p")" in
+      *[Cc][Vv][Ee]*) echo "setup: applying $(basename "$p")"; patch -d "$lua_dir" -p1 -s < "$p" ;;
+    esac
+  done
+  touch "$lua_dir/.ready"
+fi
+echo "setup: ready (Lua sources in $lua_dir)"
