@@ -47,3 +47,10 @@ inline constexpr SystemInfoField kSystemInfoFields[] = {
 };
 
 }  // namespace qv
+
+namespace qv {
+
+// Collects every fact afresh (the machine code once per process).
+SystemInfo CollectSystemInfo();
+
+}  // namespace qv

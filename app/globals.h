@@ -1,0 +1,53 @@
+// Process-wide state of the running program. Used on the user-interface
+// thread only; every window handle may be null.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "host/plugin_host.h"
+
+namespace qv {
+
+
+// The program's version, shown in the start-up report and compared by the update check.
+inline constexpr wchar_t kProgramVersion[] = L"0.4.0";
+inline constexpr wchar_t kProgramTitle[] = L"quorvantline";
+
+// Window class names.
+inline constexpr wchar_t kMainWindowClass[] = L"QuorvantLineWindow";
+inline constexpr wchar_t kFadeOverlayClass[] = L"QuorvantLineFadeOverlay";
+inline constexpr wchar_t kMenuWindowClass[] = L"QuorvantLineMenuWindow";
+inline constexpr wchar_t kManagerWindowClass[] = L"QuorvantLineManagerWindow";
+
+// Colours of the dark interface.
+inline constexpr COLORREF kTextColor = RGB(212, 212, 212);
+inline constexpr COLORREF kDimTextColor = RGB(130, 130, 130);
+inline constexpr COLORREF kBackgroundColor = RGB(12, 12, 12);
+inline constexpr COLORREF kDimColor = RGB(7, 7, 7);
+inline constexpr COLORREF kBorderColor = RGB(88, 88, 88);
+inline constexpr COLORREF kHighlightColor = RGB(30, 30, 30);
+
+// The five shared brushes, owned by start-up.
+struct Brushes {
+  HBRUSH background = nullptr;  // kBackgroundColor
+  HBRUSH dim = nullptr;         // kDimColor
+  HBRUSH input = nullptr;       // kBackgroundColor, a brush of its own for the input line
+  HBRUSH border = nullptr;      // kBorderColor
+  HBRUSH highlight = nullptr;   // kHighlightColor
+};
+
+inline HINSTANCE AppInstance = nullptr;
+inline int CurrentDpi = 96;
+inline std::unique_ptr<PluginHost> GlobalHost;
+// The single-instance mutex; the restart closes it (and nulls it) before it
+// starts the new process.
+inline HANDLE InstanceGuard = nullptr;
+inline HWND MainWindow = nullptr;
+inline Brushes SharedBrushes;
+
+// A length in 96-DPI pixels at the current DPI.
+inline int Scale(int pixels) { return MulDiv(pixels, CurrentDpi, 96); }
+
+}  // namespace qv
