@@ -9,5 +9,10 @@ namespace qv {
 LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 // Closes the menu; gives the focus back to the input line when asked.
 void HideMenuWindow(bool returnFocus);
+// The entry index at client height y of the menu, or -1.
+int MenuItemAt(int y);
+// Runs the command line of visible entry index (closing the menu first); an
+// index that names no visible entry does nothing.
+void ChooseMenuItem(int index);
 
 }  // namespace qv

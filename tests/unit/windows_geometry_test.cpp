@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "windows/layout.h"
+
+namespace qv {
+namespace {
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string Describe(const RECT& r) {
+  return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom) + "}";
+}
+
+#define EXPECT_RECT(actual, ...)                                  \
+  do {                                                            \
+    const RECT expected_rect = __VA_ARGS__;                       \
+    EXPECT_TRUE(SameRect(actual, expected_rect))                  \
+        << Describe(actual) << " != " << Describe(expected_rect); \
+  } while (0)
+
+// ---- Menu window --------------------------------------------------------------
+
+TEST(MenuLayout, RowHeightIsTheLargerOfLinePlusPaddingAndMinimum) {
+  struct Case {
+    int dpi, lineHeight, rowHeight;
+  } cases[] = {
+      {96, 16, 28},   // 16 + 12
+      {96, 10, 26},   // the minimum wins
+      {144, 24, 42},  // 24 + 18
+      {144, 12, 39},  // minimum 26 at 144 DPI
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MenuRowHeight(c.lineHeight, c.dpi), c.rowHeight) << c.dpi << " DPI, line " << c.lineHeight;
+  }
+}
+
+TEST(MenuLayout, WindowShowsAtMostTwelveRowsAndOneRowWhenEmpty) {
+  struct Case {
+    int dpi, lineHeight;
+    size_t items;
+    int width, height;
+  } cases[] = {
+      {96, 16, 0, 210, 1 * 28 + 4},   {96, 16, 1, 210, 28 + 4},      {96, 16, 3, 210, 3 * 28 + 4},
+      {96, 16, 12, 210, 12 * 28 + 4}, {96, 16, 13, 210, 12 * 28 + 4}, {96, 16, 40, 210, 12 * 28 + 4},
+      {144, 24, 0, 315, 42 + 6},      {144, 24, 13, 315, 12 * 42 + 6},
+  };
+  for (const Case& c : cases) {
+    const SIZE size = MenuWindowSize(c.items, c.lineHeight, c.dpi);
+    EXPECT_EQ(size.cx, c.width) << c.items << " items at " << c.dpi;
+    EXPECT_EQ(size.cy, c.height) << c.items << " items at " << c.dpi;
+  }
+  EXPECT_EQ(VisibleMenuEntryCount(13), 12);
+  EXPECT_EQ(VisibleMenuEntryCount(0), 0);
+}
+
+TEST(MenuLayout, HitTestFindsVisibleRowsOnly) {
+  struct Case {
+    int dpi, rowHeight, visible, y, row;
+  } cases[] = {
+      {96, 28, 12, -40, -1},  // above the menu while the mouse is captured
+      {96, 28, 12, 1, -1},    // the top frame
+      {96, 28, 12, 2, 0},     {96, 28, 12, 29, 0},  {96, 28, 12, 30, 1},
+      {96, 28, 12, 337, 11},  // last pixel of the twelfth row
+      {96, 28, 12, 338, -1},  // a thirteenth row is never hit
+      {96, 28, 0, 10, -1},    // the empty menu's text row chooses nothing
+      {96, 28, 3, 86, -1},    // below the third row
+      {144, 42, 12, 2, -1},   {144, 42, 12, 3, 0},  {144, 42, 12, 44, 0},
+      {144, 42, 12, 45, 1},   {144, 42, 12, 506, 11}, {144, 42, 12, 507, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MenuRowAt(c.y, c.visible, c.rowHeight, c.dpi), c.row) << "y " << c.y << " at " << c.dpi;
+  }
+}
+
+TEST(MenuLayout, RowsAreInsetByOneDevicePixel) {
+  const RECT client96{0, 0, 210, 340};
+  EXPECT_RECT(MenuRowRect(client96, 0, 28, 96), {1, 2, 209, 30});
+  EXPECT_RECT(MenuRowRect(client96, 11, 28, 96), {1, 310, 209, 338});
+  EXPECT_RECT(MenuLabelRect(MenuRowRect(client96, 1, 28, 96), 96), {13, 30, 201, 58});
+  EXPECT_RECT(MenuEmptyTextRect(client96, 28, 96), {1, 2, 209, 30});
+
+  const RECT client144{0, 0, 315, 510};
+  EXPECT_RECT(MenuRowRect(client144, 2, 42, 144), {1, 87, 314, 129});
+  EXPECT_RECT(MenuLabelRect(MenuRowRect(client144, 2, 42, 144), 144), {19, 87, 302, 129});
+}
+
+// ---- Plugin manager window ------------------------------------------------------
+
+TEST(ManagerLayout, WindowSizeGrowsWithTheListTermByTerm) {
+  struct Case {
+    int dpi;
+    size_t rows;
+    int width, height;
+  } cases[] = {
+      {96, 0, 440, 120},  {96, 1, 440, 154},  {96, 10, 440, 460},
+      {144, 0, 660, 180}, {144, 10, 660, 690},
+      // At 120 DPI each term rounds on its own: 88 + 10 * 43 + 63, not Scale(460) = 575.
+      {120, 10, 550, 581},
+      {96, 30, 440, 1140},  // no upper bound
+  };
+  for (const Case& c : cases) {
+    const SIZE size = ManagerWindowSize(c.rows, c.dpi);
+    EXPECT_EQ(size.cx, c.width) << c.rows << " rows at " << c.dpi;
+    EXPECT_EQ(size.cy, c.height) << c.rows << " rows at " << c.dpi;
+  }
+}
+
+TEST(ManagerLayout, WindowIsCentredOnTheConsoleClientArea) {
+  struct Case {
+    RECT client;
+    SIZE size;
+    POINT origin;
+  } cases[] = {
+      {{100, 50, 900, 650}, {440, 460}, {280, 120}},
+      {{0, 0, 301, 201}, {440, 460}, {-69, -129}},  // larger than the console: truncation toward zero
+      {{-500, 10, 0, 511}, {440, 120}, {-470, 200}},
+  };
+  for (const Case& c : cases) {
+    const POINT origin = ManagerWindowOrigin(c.client, c.size);
+    EXPECT_EQ(origin.x, c.origin.x);
+    EXPECT_EQ(origin.y, c.origin.y);
+  }
+}
+
+TEST(ManagerLayout, RowsTitleAndFooterAt96And144Dpi) {
+  // Client areas of the bordered 440 x 460 and 660 x 690 windows.
+  const RECT client96{0, 0, 438, 458};
+  EXPECT_RECT(ManagerTitleRect(client96, 96), {16, 10, 422, 38});
+  EXPECT_RECT(ManagerRowRect(client96, 0, 96), {1, 48, 437, 82});
+  EXPECT_RECT(ManagerRowRect(client96, 9, 96), {1, 354, 437, 388});
+  EXPECT_RECT(ManagerLabelRect(ManagerRowRect(client96, 0, 96), 96), {15, 48, 237, 82});
+  EXPECT_RECT(ManagerStateRect(ManagerRowRect(client96, 0, 96), 96), {237, 48, 423, 82});
+  EXPECT_RECT(ManagerSeparatorRect(ManagerRowRect(client96, 0, 96)), {1, 81, 437, 82});
+  const ManagerFooter footer96 = ManagerFooterRects(client96, 96);
+  EXPECT_RECT(footer96.close, {348, 418, 424, 446});
+  EXPECT_RECT(footer96.apply, {220, 418, 338, 446});
+  EXPECT_RECT(footer96.hint, {16, 416, 208, 444});
+
+  const RECT client144{0, 0, 658, 688};
+  EXPECT_RECT(ManagerTitleRect(client144, 144), {24, 15, 634, 57});
+  EXPECT_RECT(ManagerRowRect(client144, 2, 144), {2, 174, 656, 225});
+  EXPECT_RECT(ManagerSeparatorRect(ManagerRowRect(client144, 2, 144)), {2, 224, 656, 225});
+  const ManagerFooter footer144 = ManagerFooterRects(client144, 144);
+  EXPECT_RECT(footer144.close, {523, 628, 637, 670});
+  EXPECT_RECT(footer144.apply, {331, 628, 508, 670});
+  EXPECT_RECT(footer144.hint, {24, 625, 313, 667});
+}
+
+TEST(ManagerLayout, ClicksHitButtonsFirstThenRowsOnlyWithAHost) {
+  const RECT client96{0, 0, 438, 458};
+  const RECT client144{0, 0, 658, 688};
+  struct Case {
+    const char* what;
+    RECT client;
+    int dpi;
+    POINT point;
+    size_t rows;
+    bool host;
+    ManagerTarget target;
+    int row;
+  } cases[] = {
+      {"first row", client96, 96, {200, 48}, 10, true, ManagerTarget::Row, 0},
+      {"last pixel of row 0", client96, 96, {5, 81}, 10, true, ManagerTarget::Row, 0},
+      {"row 1", client96, 96, {5, 82}, 10, true, ManagerTarget::Row, 1},
+      {"last row", client96, 96, {430, 387}, 10, true, ManagerTarget::Row, 9},
+      {"below the last row", client96, 96, {200, 388}, 10, true, ManagerTarget::Nothing, -1},
+      {"between list and buttons", client96, 96, {100, 410}, 10, true, ManagerTarget::Nothing, -1},
+      {"title", client96, 96, {100, 20}, 10, true, ManagerTarget::Nothing, -1},
+      {"just above the list", client96, 96, {100, 47}, 10, true, ManagerTarget::Nothing, -1},
+      {"row without host", client96, 96, {200, 60}, 10, false, ManagerTarget::Nothing, -1},
+      {"apply", client96, 96, {220, 418}, 10, true, ManagerTarget::Apply, -1},
+      {"apply without host", client96, 96, {337, 445}, 0, false, ManagerTarget::Apply, -1},
+      {"close", client96, 96, {400, 430}, 10, true, ManagerTarget::Close, -1},
+      {"gap between buttons", client96, 96, {343, 430}, 10, true, ManagerTarget::Nothing, -1},
+      {"right of close", client96, 96, {424, 430}, 10, true, ManagerTarget::Nothing, -1},
+      {"no plugins, list area", client96, 96, {100, 60}, 0, true, ManagerTarget::Nothing, -1},
+      {"144: row 2", client144, 144, {300, 174}, 10, true, ManagerTarget::Row, 2},
+      {"144: title", client144, 144, {300, 71}, 10, true, ManagerTarget::Nothing, -1},
+      {"144: below row 9", client144, 144, {300, 582}, 10, true, ManagerTarget::Nothing, -1},
+      {"144: close", client144, 144, {600, 650}, 10, true, ManagerTarget::Close, -1},
+      {"144: apply", client144, 144, {331, 628}, 10, true, ManagerTarget::Apply, -1},
+  };
+  for (const Case& c : cases) {
+    const ManagerHit hit = ManagerHitTest(c.client, c.point, c.rows, c.host, c.dpi);
+    EXPECT_EQ(hit.target, c.target) << c.what;
+    if (c.target == ManagerTarget::Row) {
+      EXPECT_EQ(hit.row, c.row) << c.what;
+    }
+  }
+}
+
+TEST(ManagerLayout, RowTexts) {
+  struct Case {
+    const wchar_t* name;
+    bool enabled, ok;
+    int commands;
+    const wchar_t* label;
+    const wchar_t* state;
+  } cases[] = {
+      {L"basic.lua", true, true, 12, L"[x] basic.lua", L"必需，不可关闭"},
+      {L"Basic.LUA", false, false, 0, L"[ ] Basic.LUA", L"必需，不可关闭"},
+      {L"notes.lua", false, true, 3, L"[ ] notes.lua", L"已禁用"},
+      {L"notes.lua", false, false, 0, L"[ ] notes.lua", L"已禁用"},
+      {L"broken.lua", true, false, 2, L"[x] broken.lua", L"加载失败"},
+      {L"clock.lua", true, true, 3, L"[x] clock.lua", L"3 条命令"},
+      {L"clock.lua", true, true, 0, L"[x] clock.lua", L"0 条命令"},
+      {L"odd.lua", true, true, -2, L"[x] odd.lua", L"-2 条命令"},
+      {L"basic.lua.bak", true, true, 1, L"[x] basic.lua.bak", L"1 条命令"},
+  };
+  for (const Case& c : cases) {
+    PluginSummary row;
+    row.name = c.name;
+    row.enabled = c.enabled;
+    row.ok = c.ok;
+    row.commands = c.commands;
+    EXPECT_EQ(PluginRowLabel(row), c.label);
+    EXPECT_EQ(PluginStateText(row), c.state) << row.name.size();
+  }
+}
+
+TEST(ManagerLayout, RestartQuestionNamesTheDisabledFileOnlyWhenTheManagerIsOff) {
+  const std::wstring folder = L"C:\\a very\\long folder\\plugins";
+  const std::wstring warning = RestartQuestionText(true, folder);
+  EXPECT_NE(warning.find(L"插件管理器本身也被禁用了。"), std::wstring::npos);
+  EXPECT_NE(warning.find(L"：\n\nC:\\a very\\long folder\\plugins\\plugin-manager\\disabled.txt\n\n删除其中的"),
+            std::wstring::npos);
+  EXPECT_EQ(warning.substr(warning.size() - 6), L"仍要重启吗？");
+  EXPECT_EQ(RestartQuestionText(false, folder), L"保存修改并重启程序？\n\n程序会立即退出，然后自动重新启动。");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,84 @@
+// Layout and texts of the menu and plugin manager windows, as plain functions
+// of the DPI and the content, so that they can be checked without a window.
+// Every length is given in 96-DPI pixels and scaled term by term.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+#include "host/plugin_host.h"
+
+namespace qv {
+
+// The menu shows at most this many entries; later ones can never be chosen there.
+inline constexpr int kMaxMenuRows = 12;
+
+// MulDiv(pixels, dpi, 96): one length at the given DPI.
+int ScaleAt(int pixels, int dpi);
+
+// ---- Menu window --------------------------------------------------------------
+
+// Height of one menu row: the larger of lineHeight + 12 and 26 (scaled).
+int MenuRowHeight(int lineHeight, int dpi);
+// Entries that the menu shows: the item count, at most kMaxMenuRows.
+int VisibleMenuEntryCount(std::size_t itemCount);
+// Size of the open menu: 210 wide, one row per visible entry (one row when
+// there is none) plus 4 for the frame.
+SIZE MenuWindowSize(std::size_t itemCount, int lineHeight, int dpi);
+// Row i of the menu inside its client rectangle (inset by one device pixel).
+RECT MenuRowRect(const RECT& client, int index, int rowHeight, int dpi);
+// Where a row's label is drawn.
+RECT MenuLabelRect(const RECT& row, int dpi);
+// Where "没有可用的菜单项" is drawn in an empty menu.
+RECT MenuEmptyTextRect(const RECT& client, int rowHeight, int dpi);
+// The visible entry at client height y, or -1. The x coordinate plays no part.
+int MenuRowAt(int y, int visibleCount, int rowHeight, int dpi);
+
+// ---- Plugin manager window ------------------------------------------------------
+
+// Outer size of the manager window for a number of plugin rows: 440 wide,
+// 70 + 34 per row + 50 high, without upper bound.
+SIZE ManagerWindowSize(std::size_t rowCount, int dpi);
+// Top-left corner that centres a window of the given size on the console's
+// client area (given in screen coordinates); divisions truncate toward zero.
+POINT ManagerWindowOrigin(const RECT& consoleClientOnScreen, SIZE size);
+RECT ManagerTitleRect(const RECT& client, int dpi);
+// Row i of the plugin list.
+RECT ManagerRowRect(const RECT& client, int index, int dpi);
+// The "[x] name" part and the state text part of a row.
+RECT ManagerLabelRect(const RECT& row, int dpi);
+RECT ManagerStateRect(const RECT& row, int dpi);
+// The one-pixel separator at the bottom of a row.
+RECT ManagerSeparatorRect(const RECT& row);
+
+struct ManagerFooter {
+  RECT apply;  // "应用并重启"
+  RECT close;  // "关闭"
+  RECT hint;   // "点击行切换，Esc 放弃修改"
+};
+ManagerFooter ManagerFooterRects(const RECT& client, int dpi);
+
+// The row at client height y, or -1 above the list or below its last row.
+int ManagerRowAt(int y, std::size_t rowCount, int dpi);
+
+enum class ManagerTarget { Nothing, Apply, Close, Row };
+struct ManagerHit {
+  ManagerTarget target = ManagerTarget::Nothing;
+  int row = -1;  // the row index when target is Row
+};
+// What a left click at p hits: the buttons first, then (only with a host) a row.
+ManagerHit ManagerHitTest(const RECT& client, POINT p, std::size_t rowCount, bool hasHost, int dpi);
+
+// True for the mandatory script, whatever the case of its name.
+bool IsMandatoryPlugin(const std::wstring& name);
+// "[x] name" or "[ ] name".
+std::wstring PluginRowLabel(const PluginSummary& row);
+// "必需，不可关闭", "已禁用", "加载失败" or "<n> 条命令".
+std::wstring PluginStateText(const PluginSummary& row);
+// The question that "应用并重启" asks; when the manager script itself is
+// disabled it warns and names the disabled file under pluginsDir.
+std::wstring RestartQuestionText(bool managerDisabled, const std::wstring& pluginsDir);
+
+}  // namespace qv

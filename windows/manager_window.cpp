@@ -1,0 +1,202 @@
+// The plugin manager ("插件管理"): a small owned pop-up listing every plugin.
+// A click on a row switches that plugin at once and saves the disabled list;
+// Escape (confirmed) goes back to the state of the moment the window opened.
+#include "windows/manager_window.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+#include "app/files.h"
+#include "app/globals.h"
+#include "app/handles.h"
+#include "console/console_state.h"
+#include "windows/layout.h"
+#include "windows/menu_window.h"
+
+namespace qv {
+
+namespace {
+
+constexpr wchar_t kManagerTitle[] = L"插件管理";
+constexpr wchar_t kManagerScript[] = L"plugin-manager.lua";
+constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";
+constexpr wchar_t kDiscardQuestion[] = L"放弃本次修改并关闭？\n\n本次对插件启用状态的更改不会被保存。";
+constexpr wchar_t kHintText[] = L"点击行切换，Esc 放弃修改";
+constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+
+void DrawLine(HDC dc, HFONT font, const std::wstring& text, RECT area, COLORREF color, UINT extraFormat = 0) {
+  SelectedObject selected(dc, font);
+  SetTextColor(dc, color);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kTextFormat | extraFormat);
+}
+
+void DrawButton(HDC dc, const RECT& button, const wchar_t* text) {
+  FrameRect(dc, &button, SharedBrushes.border);
+  DrawLine(dc, Console().uiFont, text, button, kTextColor, DT_CENTER);
+}
+
+void DrawRow(HDC dc, const RECT& client, int index, const PluginSummary& summary) {
+  const RECT row = ManagerRowRect(client, index, CurrentDpi);
+  if (!summary.enabled) FillRect(dc, &row, SharedBrushes.dim);
+  DrawLine(dc, Console().uiFont, PluginRowLabel(summary), ManagerLabelRect(row, CurrentDpi),
+           summary.enabled ? kTextColor : kDimTextColor);
+  DrawLine(dc, Console().uiFont, PluginStateText(summary), ManagerStateRect(row, CurrentDpi), kDimTextColor,
+           DT_RIGHT);
+  const RECT separator = ManagerSeparatorRect(row);
+  FillRect(dc, &separator, SharedBrushes.border);
+}
+
+void OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  FillRect(dc, &client, SharedBrushes.background);
+  FrameRect(dc, &client, SharedBrushes.border);
+  SetBkMode(dc, TRANSPARENT);
+
+  const ConsoleState& console = Console();
+  DrawLine(dc, console.titleFont ? console.titleFont : console.uiFont, kManagerTitle,
+           ManagerTitleRect(client, CurrentDpi), kTextColor);
+  if (GlobalHost) {
+    const auto& rows = GlobalHost->pluginList;
+    for (size_t i = 0; i < rows.size(); ++i) DrawRow(dc, client, static_cast<int>(i), rows[i]);
+    const ManagerFooter footer = ManagerFooterRects(client, CurrentDpi);
+    DrawLine(dc, console.uiFont, kHintText, footer.hint, kDimTextColor);
+    DrawButton(dc, footer.apply, L"应用并重启");
+    DrawButton(dc, footer.close, L"关闭");
+  }
+  EndPaint(window, &paint);
+}
+
+bool AskYesNo(HWND window, const std::wstring& text, UINT icon) {
+  return MessageBoxW(window, text.c_str(), kManagerTitle, MB_YESNO | icon | MB_DEFBUTTON2) == IDYES;
+}
+
+void OnApply(HWND window) {
+  const bool managerDisabled = GlobalHost && IsPluginDisabled(kManagerScript);
+  const UINT icon = managerDisabled ? MB_ICONWARNING : MB_ICONQUESTION;
+  if (AskYesNo(window, RestartQuestionText(managerDisabled, PluginsDirectory()), icon)) RestartProgram();
+}
+
+void OnRowClick(HWND window, int index) {
+  // A copy: switching rebuilds the list that the row lives in.
+  const PluginSummary row = GlobalHost->pluginList[static_cast<size_t>(index)];
+  if (IsMandatoryPlugin(row.name)) return;
+  if (Console().menuOpen) HideMenuWindow(false);
+  SetPluginEnabledAndSave(*GlobalHost, row.name, !row.enabled);
+  InvalidateRect(window, nullptr, TRUE);
+  if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);
+}
+
+LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
+  RECT client;
+  GetClientRect(window, &client);
+  const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  const size_t rows = GlobalHost ? GlobalHost->pluginList.size() : 0;
+  const ManagerHit hit = ManagerHitTest(client, point, rows, GlobalHost != nullptr, CurrentDpi);
+  switch (hit.target) {
+    case ManagerTarget::Apply: OnApply(window); break;
+    case ManagerTarget::Close: DestroyWindow(window); break;
+    case ManagerTarget::Row: OnRowClick(window, hit.row); break;
+    case ManagerTarget::Nothing: break;
+  }
+  return 0;
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
+  if (key != VK_ESCAPE) return DefWindowProcW(window, WM_KEYDOWN, key, lParam);
+  if (AskYesNo(window, kDiscardQuestion, MB_ICONQUESTION)) {
+    if (GlobalHost) RevertToEnableSnapshot(*GlobalHost);
+    DestroyWindow(window);
+    if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);
+  }
+  return 0;
+}
+
+LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (Console().pluginManagerWindow == window) Console().pluginManagerWindow = nullptr;
+  return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
+}
+
+void ReportRestartFailure(const std::wstring& executable) {
+  const std::wstring line = L"无法重新启动程序：" + executable + L"\r\n";
+  if (GlobalHost) EmitOutput(*GlobalHost, line);
+}
+
+}  // namespace
+
+LRESULT CALLBACK ManagerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (message) {
+    case WM_PAINT: OnPaint(window); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
+    case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
+    case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+void OpenPluginManager() {
+  if (MainWindow == nullptr) return;
+  ConsoleState& console = Console();
+  if (console.pluginManagerWindow && IsWindow(console.pluginManagerWindow)) {
+    SetForegroundWindow(console.pluginManagerWindow);
+    return;
+  }
+  RECT client;
+  GetClientRect(MainWindow, &client);
+  POINT origin{0, 0};
+  ClientToScreen(MainWindow, &origin);
+  OffsetRect(&client, origin.x, origin.y);
+  const SIZE size = ManagerWindowSize(GlobalHost ? GlobalHost->pluginList.size() : 0, CurrentDpi);
+  const POINT position = ManagerWindowOrigin(client, size);
+  if (GlobalHost) TakeEnableSnapshot(*GlobalHost);
+  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kManagerWindowClass, kManagerTitle, WS_POPUP | WS_BORDER,
+                                position.x, position.y, size.cx, size.cy, MainWindow, nullptr, AppInstance, nullptr);
+  console.pluginManagerWindow = window;
+  if (window == nullptr) return;
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  SetFocus(window);
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+bool IsPluginDisabled(const std::wstring& fileName) {
+  if (!GlobalHost) return false;
+  const PluginRecord* record = FindPlugin(*GlobalHost, fileName);
+  return record != nullptr && record->disabled;
+}
+
+bool RestartProgramFrom(const std::wstring& executable) {
+  if (InstanceGuard) {
+    CloseHandle(InstanceGuard);
+    InstanceGuard = nullptr;
+  }
+  // The quoted path as the command line gives the new process a proper argv[0]
+  // also when the path contains spaces.
+  std::wstring commandLine = L"\"" + executable + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    // This process goes on running, so it takes the single-instance rule back.
+    InstanceGuard = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    ReportRestartFailure(executable);
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
+  return true;
+}
+
+void RestartProgram() {
+  const std::wstring executable = ExecutablePath();
+  if (executable == L"未知") return;  // the path could not be read: nothing is restarted or closed
+  RestartProgramFrom(executable);
+}
+
+}  // namespace qv

@@ -1,0 +1,153 @@
+// The drop-up menu: a hidden child of the console window, shown by the "v"
+// button. It holds the mouse capture while open, so clicks outside it arrive
+// here and close it.
+#include "windows/menu_window.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+#include "app/globals.h"
+#include "app/handles.h"
+#include "console/console_state.h"
+#include "windows/layout.h"
+
+namespace qv {
+
+// Runs one command line as if typed (the console's command-line processing).
+void ExecuteCommandLine(const std::wstring& line);
+
+namespace {
+
+constexpr COLORREF kMenuTextColor = kTextColor;
+constexpr COLORREF kEmptyMenuTextColor = kDimTextColor;
+constexpr UINT kTextFormat = DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;
+
+int VisibleEntries() { return GlobalHost ? VisibleMenuEntryCount(GlobalHost->menuItems.size()) : 0; }
+
+int CurrentRowHeight() { return MenuRowHeight(Console().lineHeight, CurrentDpi); }
+
+void DrawLine(HDC dc, const std::wstring& text, RECT area, COLORREF color, UINT extraFormat) {
+  SelectedObject font(dc, Console().uiFont);
+  SetTextColor(dc, color);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kTextFormat | extraFormat);
+}
+
+void OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  FillRect(dc, &client, SharedBrushes.dim);
+  FrameRect(dc, &client, SharedBrushes.border);
+  SetBkMode(dc, TRANSPARENT);
+
+  const int rowHeight = CurrentRowHeight();
+  const int visible = VisibleEntries();
+  if (visible > 0) {
+    const int highlighted = Console().highlightedRow;
+    for (int i = 0; i < visible; ++i) {
+      const RECT row = MenuRowRect(client, i, rowHeight, CurrentDpi);
+      if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight);
+      DrawLine(dc, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor, 0);
+    }
+  } else {
+    DrawLine(dc, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi), kEmptyMenuTextColor,
+             DT_CENTER);
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT OnMouseMove(HWND window, LPARAM lParam) {
+  const int row = MenuItemAt(GET_Y_LPARAM(lParam));
+  if (row != Console().highlightedRow) {
+    Console().highlightedRow = row;
+    InvalidateRect(window, nullptr, FALSE);
+  }
+  return 0;
+}
+
+LRESULT OnLeftButtonDown(LPARAM lParam) {
+  const int row = MenuItemAt(GET_Y_LPARAM(lParam));
+  if (row >= 0) {
+    ChooseMenuItem(row);
+  } else if (Console().menuOpen) {
+    HideMenuWindow(true);
+  }
+  return 0;
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
+  switch (key) {
+    case VK_ESCAPE:
+      if (Console().menuOpen) HideMenuWindow(true);
+      return 0;
+    case VK_RETURN: {
+      const int row = Console().highlightedRow;
+      ChooseMenuItem(row >= 0 ? row : 0);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(window, WM_KEYDOWN, key, lParam);
+  }
+}
+
+// Another window took the capture: close as after a click outside. Our own
+// release in HideMenuWindow arrives here with menuOpen already false.
+LRESULT OnCaptureChanged(HWND window) {
+  ConsoleState& console = Console();
+  if (!console.menuOpen) return 0;
+  console.menuOpen = false;
+  console.highlightedRow = -1;
+  ShowWindow(window, SW_HIDE);
+  if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);
+  if (console.inputLine) SetFocus(console.inputLine);
+  return 0;
+}
+
+LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (Console().menuWindow == window) Console().menuWindow = nullptr;
+  return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  switch (message) {
+    case WM_PAINT: OnPaint(window); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_MOUSEMOVE: return OnMouseMove(window, lParam);
+    case WM_LBUTTONDOWN: return OnLeftButtonDown(lParam);
+    case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
+    case WM_CAPTURECHANGED: return OnCaptureChanged(window);
+    case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
+    default: return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+void HideMenuWindow(bool returnFocus) {
+  ConsoleState& console = Console();
+  console.menuOpen = false;
+  console.highlightedRow = -1;
+  if (console.menuWindow) {
+    if (GetCapture() == console.menuWindow) ReleaseCapture();
+    ShowWindow(console.menuWindow, SW_HIDE);
+  }
+  if (returnFocus && console.inputLine) SetFocus(console.inputLine);
+  if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);
+}
+
+int MenuItemAt(int y) {
+  if (!GlobalHost) return -1;
+  return MenuRowAt(y, VisibleEntries(), CurrentRowHeight(), CurrentDpi);
+}
+
+void ChooseMenuItem(int index) {
+  if (!GlobalHost || index < 0 || index >= VisibleEntries()) return;
+  // A copy: the command may change the menu list while it runs.
+  const std::wstring command = GlobalHost->menuItems[index].command;
+  if (Console().menuOpen) HideMenuWindow(true);
+  ExecuteCommandLine(command);
+}
+
+}  // namespace qv
