@@ -37,9 +37,10 @@ constexpr int kHintTop = 42;
 constexpr int kHintBottom = 14;
 constexpr int kHintGap = 12;
 
-}  // namespace
-
+// One length at the given DPI (the window code passes CurrentDpi).
 int ScaleAt(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+
+}  // namespace
 
 // ---- Menu window --------------------------------------------------------------
 

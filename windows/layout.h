@@ -15,9 +15,6 @@ namespace qv {
 // The menu shows at most this many entries; later ones can never be chosen there.
 inline constexpr int kMaxMenuRows = 12;
 
-// MulDiv(pixels, dpi, 96): one length at the given DPI.
-int ScaleAt(int pixels, int dpi);
-
 // ---- Menu window --------------------------------------------------------------
 
 // Height of one menu row: the larger of lineHeight + 12 and 26 (scaled).
