@@ -11,16 +11,13 @@ local PLUGIN = "basic.lua"
 -- Output helpers
 --------------------------------------------------------------------------------
 
--- Prints the lines as one block followed by an empty line.
-local function say(...)
-  local lines = { ... }
-  lines[#lines + 1] = ""
-  print(table.concat(lines, "\r\n") .. "\r\n")
+-- Prints the lines as one block that ends with an empty line.
+local function sayLines(lines)
+  print(table.concat(lines, "\r\n") .. "\r\n\r\n")
 end
 
--- Prints a block of lines held in a table.
-local function sayLines(lines)
-  say(table.unpack(lines))
+local function say(...)
+  sayLines({ ... })
 end
 
 -- Columns that a UTF-8 text takes on the console: East Asian wide characters
