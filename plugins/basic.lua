@@ -89,9 +89,8 @@ local function normalizeExpression(text)
   return (text:gsub(utf8.charpattern, FULL_WIDTH))
 end
 
--- Raised inside the parser; anything else that goes wrong is passed on.
+-- The metatable of the parser's own errors; anything else is passed on.
 local CalcError = {}
-CalcError.__index = CalcError
 
 local function fail(message)
   error(setmetatable({ message = message }, CalcError), 0)
@@ -103,7 +102,8 @@ local function characterNumber(text, offset)
   return before and before + 1 or offset
 end
 
--- Splits the text into tokens: { kind = "number" | "op" | "end", value, at }.
+-- Splits the text into tokens { kind = "number" | "op" | "end", value, text,
+-- at = byte offset }.
 local function tokenize(text)
   local tokens = {}
   local i = 1
