@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qv {
@@ -23,5 +24,14 @@ bool StartUpdateCheck(HWND window);
 // that this process's check created and posted is accepted; any other value
 // (a message forged by another program) gives null and is not touched.
 std::unique_ptr<UpdateNotice> TakeUpdateNotice(LPARAM lParam);
+
+// The check itself, without a window: fetches the page at the URL and returns
+// the notice when it announces a version newer than this program's.
+std::optional<UpdateNotice> CheckForUpdate(const std::wstring& url);
+
+// Keeps the notice as the one that TakeUpdateNotice accepts and posts
+// UpdateAvailableMessage for it to the window. When posting fails the notice
+// is freed again and false is returned.
+bool HandOverUpdateNotice(HWND window, UpdateNotice notice);
 
 }  // namespace qv
