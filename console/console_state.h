@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "console/output_buffer.h"
 
 namespace qv {
 
@@ -39,6 +42,20 @@ struct ConsoleState {
   std::vector<std::wstring> commandHistory;  // oldest first, at most 100
   int historyPosition = 0;
   std::wstring historyDraft;
+
+  // The numbered output log and what of it the output view shows.
+  OutputLog output;
+  // The input line's own procedure, saved when it is subclassed.
+  WNDPROC inputLineDefaultProc = nullptr;
+
+  // Start-up report and fade.
+  std::wstring startupScript;
+  std::uint64_t revealedCount = 0;
+  int animationTick = 0;
+  int holdTicks = 0;
+  int fadeAlpha = 0;
+  int fadePhase = 0;  // 0 none, 1 fading in, 2 fading out
+  bool updateCheckStarted = false;
 };
 
 // The one console state of the process.

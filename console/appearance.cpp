@@ -1,0 +1,90 @@
+#include "console/appearance.h"
+
+#include "app/globals.h"
+#include "app/handles.h"
+#include "app/system_calls.h"
+#include "console/console_state.h"
+
+namespace qv {
+
+namespace {
+
+HFONT CreateConsolas(int points, int weight) {
+  return CreateFontW(-MulDiv(points, CurrentDpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Consolas");
+}
+
+// DwmSetWindowAttribute attributes (dwmapi.h of Windows 11).
+constexpr DWORD kUseImmersiveDarkMode = 20;
+constexpr DWORD kUseImmersiveDarkModeBefore20H1 = 19;
+constexpr DWORD kWindowCornerPreference = 33;
+constexpr DWORD kBorderColorAttribute = 34;
+constexpr DWORD kCaptionColor = 35;
+constexpr DWORD kTextColorAttribute = 36;
+constexpr DWORD kCornerRound = 2;
+
+}  // namespace
+
+void DeleteUiFonts() {
+  ConsoleState& console = Console();
+  if (console.uiFont) DeleteObject(console.uiFont);
+  if (console.titleFont) DeleteObject(console.titleFont);
+  console.uiFont = nullptr;
+  console.titleFont = nullptr;
+}
+
+void CreateUiFonts() {
+  DeleteUiFonts();
+  Console().uiFont = CreateConsolas(11, FW_NORMAL);
+  Console().titleFont = CreateConsolas(12, FW_BOLD);
+}
+
+void MeasureFont() {
+  ConsoleState& console = Console();
+  const HDC dc = MainWindow ? GetDC(MainWindow) : nullptr;
+  if (dc == nullptr) return;
+  {
+    SelectedObject font(dc, console.uiFont);
+    TEXTMETRICW metrics{};
+    if (GetTextMetricsW(dc, &metrics)) console.lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
+    SIZE size{};
+    if (GetTextExtentPoint32W(dc, L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
+  }
+  ReleaseDC(MainWindow, dc);
+  if (console.charWidth <= 3) console.charWidth = 8;
+  if (console.lineHeight <= 7) console.lineHeight = 16;
+}
+
+void ApplyFonts() {
+  const ConsoleState& console = Console();
+  for (const HWND control : {console.outputView, console.inputLine}) {
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(console.uiFont), TRUE);
+  }
+}
+
+void ApplyOutputMargins() {
+  const HWND view = Console().outputView;
+  if (view == nullptr) return;
+  const int margin = Scale(12);
+  SendMessageW(view, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
+}
+
+void ApplyDarkTheme(HWND window) {
+  const UxTheme uxTheme;
+  uxTheme.AllowDarkModeForWindow(window, true);
+  uxTheme.SetWindowTheme(window, L"DarkMode_Explorer");
+}
+
+void ApplyFrameColors(HWND window) {
+  const DwmApi dwm;
+  if (!dwm.Available()) return;
+  if (FAILED(dwm.SetWindowAttribute(window, kUseImmersiveDarkMode, 1))) {
+    dwm.SetWindowAttribute(window, kUseImmersiveDarkModeBefore20H1, 1);
+  }
+  dwm.SetWindowAttribute(window, kCaptionColor, 0x000C0C0C);
+  dwm.SetWindowAttribute(window, kTextColorAttribute, 0x00D4D4D4);
+  dwm.SetWindowAttribute(window, kBorderColorAttribute, 0x00585858);
+  dwm.SetWindowAttribute(window, kWindowCornerPreference, kCornerRound);
+}
+
+}  // namespace qv

@@ -1,0 +1,22 @@
+// Fonts, metrics and the dark look of the console window and its controls.
+#pragma once
+
+#include <windows.h>
+
+namespace qv {
+
+// UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi.
+void CreateUiFonts();
+void DeleteUiFonts();
+// CharWidth and LineHeight of UiFont, measured on the main window.
+void MeasureFont();
+// UiFont into both edit controls.
+void ApplyFonts();
+// The output view's left and right margins.
+void ApplyOutputMargins();
+// Dark controls: uxtheme's per-window dark mode and the dark Explorer theme.
+void ApplyDarkTheme(HWND window);
+// Dark frame, caption and border colours and round corners (Windows 11).
+void ApplyFrameColors(HWND window);
+
+}  // namespace qv

@@ -1,0 +1,227 @@
+#include "console/startup_animation.h"
+
+#include <algorithm>
+
+#include "app/globals.h"
+#include "app/handles.h"
+#include "app/text.h"
+#include "console/console_state.h"
+#include "console/date_text.h"
+#include "console/layout.h"
+#include "console/output_buffer.h"
+#include "console/console_window.h"
+#include "update/update_check.h"
+
+namespace qv {
+
+namespace {
+
+std::wstring PluginStateText(const PluginSummary& plugin) {
+  if (!plugin.enabled) return L" 已禁用";
+  if (!plugin.ok) return L" 加载失败";
+  std::wstring text = L" 已加载";
+  if (plugin.commands > 0) text += L"（" + DecimalText(plugin.commands) + L" 条命令）";
+  return text;
+}
+
+}  // namespace
+
+std::wstring BuildStartupScript(const std::vector<PluginSummary>* plugins, bool skipMode, const std::wstring& date) {
+  const std::wstring prompt = skipMode ? L"" : L"> ";
+  std::wstring script;
+  if (!skipMode) script += prompt + L"v" + kProgramVersion + L"\n";
+  script += prompt + date + L"\n";
+  if (plugins && !plugins->empty()) {
+    const std::size_t listed = std::min(plugins->size(), kListedPlugins);
+    for (std::size_t i = 0; i < listed; ++i) {
+      const PluginSummary& plugin = (*plugins)[i];
+      script += prompt + L"[plugin] " + plugin.name + PluginStateText(plugin) + L"\n";
+    }
+    if (plugins->size() > kListedPlugins) {
+      script += prompt + L"[plugin] ... 还有 " + DecimalText(static_cast<long long>(plugins->size() - kListedPlugins)) +
+                L" 个插件\n";
+    }
+  } else {
+    script += prompt + L"[plugin] 未发现插件\n";
+  }
+  script += prompt + (skipMode ? L"已跳过加载动画" : L"正在准备界面...");
+  return script;
+}
+
+std::uint64_t RevealStep(std::uint64_t scriptLength) { return scriptLength <= 80 ? 1 : (scriptLength + 79) / 80; }
+
+std::vector<std::wstring> VisibleScriptLines(const std::wstring& script, std::uint64_t revealed, int tick) {
+  const std::wstring visible = script.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(revealed, script.size())));
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  for (std::size_t lineFeed; (lineFeed = visible.find(L'\n', start)) != std::wstring::npos; start = lineFeed + 1) {
+    lines.push_back(visible.substr(start, lineFeed - start));
+  }
+  lines.push_back(visible.substr(start));
+  if ((tick / 6) % 2 == 0) lines.back() += L"|";
+  return lines;
+}
+
+// ---- Running the animation ----------------------------------------------------
+
+void BeginStartup(HWND window) {
+  ConsoleState& console = Console();
+  const bool skipMode = GlobalHost && GlobalHost->skipLoadingRequested;
+  console.startupPending = true;
+  console.startupScript = BuildStartupScript(GlobalHost ? &GlobalHost->pluginList : nullptr, skipMode, LocalDateText());
+  console.revealedCount = 0;
+  console.animationTick = 0;
+  console.holdTicks = 0;
+  if (skipMode) {
+    AppendOutput(TakePendingLog(*GlobalHost));
+    AppendOutput(console.startupScript + L"\n");
+    FinishStartup(window);
+    return;
+  }
+  SetTimer(window, kTypingTimer, kTypingInterval, nullptr);
+  if (console.outputView && console.inputLine) LayoutControls(window);
+}
+
+namespace {
+
+void FocusInputLine() {
+  if (Console().inputLine) SetFocus(Console().inputLine);
+}
+
+RECT OverlayRectFor(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  return ComputeOverlayRect(origin, Width(client), Height(client), CurrentDpi);
+}
+
+void StartFade(HWND window) {
+  ConsoleState& console = Console();
+  const RECT r = OverlayRectFor(window);
+  console.fadeOverlay = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT,
+                                        kFadeOverlayClass, L"", WS_POPUP, r.left, r.top, Width(r), Height(r), window,
+                                        nullptr, AppInstance, nullptr);
+  if (console.fadeOverlay == nullptr) {
+    FinishStartup(window);
+    FocusInputLine();
+    return;
+  }
+  SetLayeredWindowAttributes(console.fadeOverlay, 0, 0, LWA_ALPHA);
+  ShowWindow(console.fadeOverlay, SW_SHOWNOACTIVATE);
+  SetWindowPos(console.fadeOverlay, nullptr, r.left, r.top, Width(r), Height(r), SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  console.fadeAlpha = 0;
+  console.fadePhase = 1;
+  KillTimer(window, kTypingTimer);
+  SetTimer(window, kFadeTimer, kFadeInterval, nullptr);
+}
+
+void EndFade(HWND window) {
+  ConsoleState& console = Console();
+  console.fadeAlpha = 0;
+  DestroyWindow(console.fadeOverlay);
+  console.fadeOverlay = nullptr;
+  console.fadePhase = 0;
+  KillTimer(window, kFadeTimer);
+  FocusInputLine();
+  InvalidateRect(window, nullptr, TRUE);
+}
+
+}  // namespace
+
+void OnTypingTimer(HWND window) {
+  ConsoleState& console = Console();
+  if (!console.startupPending) return;
+  ++console.animationTick;
+  const std::uint64_t length = console.startupScript.size();
+  if (console.revealedCount < length) {
+    console.revealedCount = std::min(length, console.revealedCount + RevealStep(length));
+    InvalidateRect(window, nullptr, FALSE);
+    return;
+  }
+  ++console.holdTicks;
+  if (console.holdTicks < kHoldTicks) {
+    InvalidateRect(window, nullptr, FALSE);
+  } else if (console.holdTicks == kHoldTicks && console.fadeOverlay == nullptr) {
+    StartFade(window);
+  }
+}
+
+void OnFadeTimer(HWND window) {
+  ConsoleState& console = Console();
+  if (console.fadeOverlay == nullptr || (console.fadePhase != 1 && console.fadePhase != 2)) {
+    KillTimer(window, kFadeTimer);
+    return;
+  }
+  if (console.fadePhase == 1) {
+    console.fadeAlpha = FadeInStep(console.fadeAlpha);
+    SetLayeredWindowAttributes(console.fadeOverlay, 0, static_cast<BYTE>(console.fadeAlpha), LWA_ALPHA);
+    if (console.fadeAlpha == 255) {
+      FinishStartup(window);
+      console.fadePhase = 2;
+    }
+    return;
+  }
+  console.fadeAlpha = FadeOutStep(console.fadeAlpha);
+  if (console.fadeAlpha <= 0) {
+    EndFade(window);
+    return;
+  }
+  SetLayeredWindowAttributes(console.fadeOverlay, 0, static_cast<BYTE>(console.fadeAlpha), LWA_ALPHA);
+}
+
+void FinishStartup(HWND window) {
+  ConsoleState& console = Console();
+  if (!console.startupPending) return;
+  console.startupPending = false;
+  KillTimer(window, kTypingTimer);
+  for (const HWND control : {console.outputView, console.inputLine}) {
+    if (control) ShowWindow(control, SW_SHOW);
+  }
+  if (GlobalHost) AppendOutput(TakePendingLog(*GlobalHost));
+  if (console.outputView && console.inputLine) LayoutControls(window);
+  InvalidateRect(window, nullptr, TRUE);
+  if (!console.updateCheckStarted) {
+    console.updateCheckStarted = true;
+    StartUpdateCheck(MainWindow);
+  }
+}
+
+void PositionFadeOverlay() {
+  const HWND overlay = Console().fadeOverlay;
+  if (overlay == nullptr || MainWindow == nullptr) return;
+  const RECT r = OverlayRectFor(MainWindow);
+  SetWindowPos(overlay, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOACTIVATE | SWP_NOZORDER);
+}
+
+void StopStartup(HWND window) {
+  ConsoleState& console = Console();
+  KillTimer(window, kTypingTimer);
+  KillTimer(window, kFadeTimer);
+  if (console.fadeOverlay && IsWindow(console.fadeOverlay)) DestroyWindow(console.fadeOverlay);
+  console.startupPending = false;
+  console.fadeOverlay = nullptr;
+  console.fadePhase = 0;
+}
+
+void PaintStartupView(HDC dc, int width, int height) {
+  const ConsoleState& console = Console();
+  const RECT client{0, 0, width, height};
+  FillRect(dc, &client, SharedBrushes.background);
+  const RECT panel{Scale(18), Scale(kTitleBarHeight) + Scale(18), width - Scale(18), height - Scale(18)};
+  FillRect(dc, &panel, SharedBrushes.dim);
+  FrameRect(dc, &panel, SharedBrushes.border);
+
+  SelectedObject font(dc, console.uiFont);
+  SetTextColor(dc, kTextColor);
+  SetBkMode(dc, TRANSPARENT);
+  const int step = console.lineHeight + Scale(6);
+  RECT line{panel.left + Scale(18), panel.top + Scale(18), panel.right - Scale(18), panel.top + Scale(18) + step};
+  for (const std::wstring& text : VisibleScriptLines(console.startupScript, console.revealedCount, console.animationTick)) {
+    if (line.bottom > panel.bottom) break;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line, DT_NOPREFIX | DT_SINGLELINE);
+    OffsetRect(&line, 0, step);
+  }
+}
+
+}  // namespace qv

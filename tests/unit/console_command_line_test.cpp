@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/command_line.h"
+#include "console/output_buffer.h"
+#include "console_fixture.h"
+
+namespace qv {
+namespace {
+
+TEST(ConsoleCommandLine, TrimsWhiteSpace) {
+  const std::vector<std::pair<std::wstring, std::wstring>> cases = {
+      {L"", L""},           {L" \t \r\n", L""},   {L"ls", L"ls"},
+      {L"  LS  ", L"LS"},   {L"\tcalc 1 + 2\t", L"calc 1 + 2"},
+      {L"\x3000中文\x3000", L"中文"},  // the ideographic space is white space too
+  };
+  for (const auto& [input, expected] : cases) EXPECT_EQ(TrimWhitespace(input), expected) << WideToUtf8(input);
+}
+
+TEST(ConsoleCommandLine, SplitsIntoLowerCaseWordAndArguments) {
+  struct Case {
+    std::wstring line;
+    std::wstring word;
+    std::wstring arguments;
+  };
+  const std::vector<Case> cases = {
+      {L"LS", L"ls", L""},
+      {L"Echo  Hello World", L"echo", L"Hello World"},
+      {L"ls\tx", L"ls", L"x"},
+      {L"calc 1+2*3", L"calc", L"1+2*3"},
+      {L"UPDATE now", L"update", L"now"},
+      {L"say \t A b ", L"say", L"A b"},
+  };
+  for (const Case& c : cases) {
+    const SplitLine split = SplitCommandLine(TrimWhitespace(c.line));
+    EXPECT_EQ(split.word, c.word) << WideToUtf8(c.line);
+    EXPECT_EQ(split.arguments, c.arguments) << WideToUtf8(c.line);
+  }
+}
+
+TEST(ConsoleCommandLine, HistoryKeepsTheNewestHundred) {
+  std::vector<std::wstring> history;
+  for (int i = 1; i <= 101; ++i) RecordHistory(history, L"cmd" + DecimalText(i));
+  ASSERT_EQ(history.size(), 100u);
+  EXPECT_EQ(history.front(), L"cmd2");
+  EXPECT_EQ(history.back(), L"cmd101");
+  RecordHistory(history, L"cmd101");  // repeats are stored again
+  EXPECT_EQ(history[98], L"cmd101");
+  EXPECT_EQ(history[99], L"cmd101");
+}
+
+class ConsoleCommands : public ::testing::Test {
+ protected:
+  void LoadHost(const std::string& basic) {
+    folder.Write(L"basic.lua", basic);
+    GlobalHost = std::make_unique<PluginHost>();
+    GlobalHost->onOutput = AppendOutput;
+    GlobalHost->onClear = ClearOutput;
+    GlobalHost->onScriptCallEnd = ShowCollectedOutput;
+    GlobalHost->pluginsDir = folder.path();
+    LoadPlugins(*GlobalHost);
+    ASSERT_TRUE(GlobalHost->basicLoaded) << WideToUtf8(GlobalHost->pendingLog);
+    TakePendingLog(*GlobalHost);
+  }
+  void TearDown() override {
+    if (GlobalHost) CloseAllPlugins(*GlobalHost);
+  }
+  test::TempPluginFolder folder;
+  test::ConsoleUnderTest console;
+};
+
+TEST_F(ConsoleCommands, EchoesRunsAndRecords) {
+  LoadHost("host.register{name='echo', help='repeats', run=function(args) print(table.concat(args, '+')) end}\n");
+  ExecuteCommandLine(L"  Echo  Hello World ");
+  EXPECT_EQ(console.Shown(), L"  1 | >   Echo  Hello World \r\n  2 | Hello+World\r\n");
+  EXPECT_EQ(Console().commandHistory, std::vector<std::wstring>{L"Echo  Hello World"});
+  EXPECT_EQ(Console().historyPosition, 1);
+}
+
+TEST_F(ConsoleCommands, BlankLineDoesNothing) {
+  ExecuteCommandLine(L" \t ");
+  EXPECT_EQ(console.Shown(), L"");
+  EXPECT_TRUE(Console().commandHistory.empty());
+}
+
+TEST_F(ConsoleCommands, UnknownCommandAndBuiltInUpdate) {
+  ExecuteCommandLine(L"Foo bar");
+  ExecuteCommandLine(L"UPDATE please");
+  EXPECT_EQ(console.Shown(),
+            L"  1 | > Foo bar\r\n  2 | 未知命令：foo\r\n  3 | 输入 ls 查看可用命令。\r\n  4 | \r\n"
+            L"  5 | > UPDATE please\r\n  6 | 当前没有可用更新。\r\n  7 | \r\n");
+}
+
+TEST_F(ConsoleCommands, UpdateComesBeforeAPluginCommandOfThatName) {
+  LoadHost("host.register{name='update', help='shadowed', run=function() print('plugin update') end}\n");
+  ExecuteCommandLine(L"update");
+  EXPECT_EQ(console.Shown().find(L"plugin update"), std::wstring::npos);
+  EXPECT_NE(console.Shown().find(L"当前没有可用更新。"), std::wstring::npos);
+}
+
+TEST_F(ConsoleCommands, ReloadRequestedByACommandFollowsItsReturn) {
+  LoadHost("host.register{name='again', help='reloads', run=function() host.reload(); print('asked') end}\n");
+  ExecuteCommandLine(L"again");
+  const std::wstring shown = console.Shown();
+  const std::size_t asked = shown.find(L"asked");
+  ASSERT_NE(asked, std::wstring::npos);
+  // The loading report of the new pass comes after the command's own output.
+  EXPECT_NE(shown.find(L"[插件]", asked), std::wstring::npos);
+  EXPECT_FALSE(GlobalHost->reloadRequested);
+  EXPECT_TRUE(HasCommand(*GlobalHost, L"again"));
+  EXPECT_EQ(shown, std::wstring(Console().output.buffer.Text()));
+}
+
+TEST_F(ConsoleCommands, ClearInsideACommandRestartsNumbering) {
+  LoadHost("host.register{name='fresh', help='clears', run=function() print('gone'); host.clear(); print('kept') end}\n");
+  ExecuteCommandLine(L"fresh");
+  EXPECT_EQ(console.Shown(), L"  1 | kept\r\n");
+}
+
+}  // namespace
+}  // namespace qv
