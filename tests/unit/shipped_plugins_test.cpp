@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/files.h"
 #include "app/text.h"
 #include "host/plugin_host.h"
 
@@ -50,17 +51,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   DWORD written = 0;
   if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(file);
-  return bytes;
 }
 
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
@@ -389,7 +379,9 @@ TEST_F(ShippedPlugins, SourcePrintsAScriptOrSaysWhyNot) {
   WriteFileBytes(Child(L"empty.lua"), "");
   WriteFileBytes(Child(L"locked.lua"), "-- locked\n");
   Load();
-  const std::wstring managerText = Utf8ToWide(ReadFileBytes(Child(L"plugin-manager.lua")));
+  std::string managerBytes;
+  ASSERT_TRUE(ReadWholeFile(Child(L"plugin-manager.lua"), managerBytes));
+  const std::wstring managerText = Utf8ToWide(managerBytes);
   ASSERT_FALSE(managerText.empty());
   ASSERT_EQ(managerText.back(), L'\n');
   EXPECT_EQ(Run(L"source", L"plugin-manager.lua"), managerText + L"\r\n");
