@@ -1,0 +1,186 @@
+#include "app/startup.h"
+
+#include <memory>
+#include <string>
+
+#include "app/files.h"
+#include "app/globals.h"
+#include "app/system_calls.h"
+#include "console/appearance.h"
+#include "console/console_state.h"
+#include "console/console_window.h"
+#include "console/layout.h"
+#include "console/output_buffer.h"
+#include "sysinfo/system_info.h"
+#include "windows/manager_window.h"
+#include "windows/menu_window.h"
+
+namespace qv {
+
+namespace {
+
+constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";
+constexpr int kForceDarkAppMode = 2;
+
+void ShutDownHost() {
+  if (!GlobalHost) return;
+  CloseAllPlugins(*GlobalHost);
+  GlobalHost.reset();
+}
+
+int FailStartup(const wchar_t* text) {
+  ReleaseGdiObjects();
+  MessageBoxW(nullptr, text, kProgramTitle, MB_ICONERROR);
+  ShutDownHost();
+  return 1;
+}
+
+// Closes whatever single-instance handle is still held when the run ends.
+struct InstanceGuardCloser {
+  ~InstanceGuardCloser() {
+    if (InstanceGuard) CloseHandle(std::exchange(InstanceGuard, nullptr));
+  }
+};
+
+// True when another instance runs: its window is brought forward and the user told.
+bool AnotherInstanceRuns() {
+  InstanceGuard = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+  if (InstanceGuard == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  if (const HWND running = FindWindowW(kMainWindowClass, nullptr)) {
+    ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+  }
+  MessageBoxW(nullptr,
+              L"quorvantline 已经在运行。\n\n多开一个实例可能会导致配置文件冲突。\n\n请关闭现有实例后再尝试。",
+              kProgramTitle, MB_ICONINFORMATION | MB_SETFOREGROUND);
+  return true;
+}
+
+void CreateHostAndLoadPlugins() {
+  GlobalHost = std::make_unique<PluginHost>();
+  PluginHost& host = *GlobalHost;
+  host.onOutput = AppendOutput;
+  host.pluginsDir = PluginsDirectory();
+  host.onClear = ClearOutput;
+  host.onSystemInfo = CollectSystemInfo;
+  host.onExit = [] { PostMessageW(MainWindow, WM_CLOSE, 0, 0); };
+  host.onOpenPluginManager = OpenPluginManager;
+  host.onScriptCallEnd = ShowCollectedOutput;
+  LoadPlugins(host);
+}
+
+// False (after telling the user) when basic.lua did not load.
+bool BasicScriptLoaded() {
+  if (GlobalHost->basicLoaded) return true;
+  std::wstring text =
+      L"缺少或无法加载 basic.lua，程序无法启动。\n\n所有命令都由这个脚本提供，请确认它存在、语法正确：\n" +
+      PluginsDirectory() + L"\\basic.lua";
+  const std::wstring details = TakePendingLog(*GlobalHost);
+  if (!details.empty()) text += L"\n\n详细信息：\n" + details;
+  MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_ICONERROR);
+  return false;
+}
+
+bool CreateBrushes() {
+  SharedBrushes.background = CreateSolidBrush(kBackgroundColor);
+  SharedBrushes.dim = CreateSolidBrush(kDimColor);
+  SharedBrushes.input = CreateSolidBrush(kBackgroundColor);
+  SharedBrushes.border = CreateSolidBrush(kBorderColor);
+  SharedBrushes.highlight = CreateSolidBrush(kHighlightColor);
+  const Brushes& b = SharedBrushes;
+  return b.background && b.dim && b.input && b.border && b.highlight;
+}
+
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, bool icons) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = AppInstance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = background;
+  windowClass.lpszClassName = name;
+  if (icons) {
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+  }
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+// The failure message, or null when every class is registered.
+const wchar_t* RegisterWindowClasses() {
+  if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background, true)) return L"注册窗口类失败。";
+  RegisterWindowClass(kFadeOverlayClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), false);
+  if (!RegisterWindowClass(kMenuWindowClass, MenuWindowProc, SharedBrushes.dim, false)) return L"注册菜单窗口类失败。";
+  if (!RegisterWindowClass(kManagerWindowClass, ManagerWindowProc, SharedBrushes.background, false)) {
+    return L"注册插件管理窗口类失败。";
+  }
+  return nullptr;
+}
+
+RECT MainWindowPlacement() {
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  RECT frame{0, 0, MulDiv(960, CurrentDpi, 96), MulDiv(640, CurrentDpi, 96)};
+  AdjustFrameRect(frame, CurrentDpi);
+  const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return ComputeMainWindowPlacement(work, screen, Width(frame), Height(frame), CurrentDpi);
+}
+
+bool CreateMainWindow(int showCommand) {
+  const RECT r = MainWindowPlacement();
+  MainWindow = CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, kProgramTitle, kMainWindowStyle, r.left, r.top,
+                               Width(r), Height(r), nullptr, nullptr, AppInstance, nullptr);
+  if (MainWindow == nullptr) {
+    DeleteUiFonts();
+    return false;
+  }
+  ShowWindow(MainWindow, showCommand);
+  ApplyFrameColors(MainWindow);
+  UpdateWindow(MainWindow);
+  if (!Console().startupPending && Console().inputLine) SetFocus(Console().inputLine);
+  return true;
+}
+
+int RunMessageLoop() {
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+void ReleaseGdiObjects() {
+  for (HBRUSH* brush : {&SharedBrushes.background, &SharedBrushes.dim, &SharedBrushes.input, &SharedBrushes.border,
+                        &SharedBrushes.highlight}) {
+    if (*brush) DeleteObject(std::exchange(*brush, nullptr));
+  }
+}
+
+int RunProgram(HINSTANCE instance, int showCommand) {
+  EnableDpiAwareness();
+  const InstanceGuardCloser closer;
+  if (AnotherInstanceRuns()) return 0;
+  UxTheme().SetPreferredAppMode(kForceDarkAppMode);
+  AppInstance = instance;
+  CurrentDpi = SystemDpi();
+
+  CreateHostAndLoadPlugins();
+  if (!BasicScriptLoaded()) {
+    ShutDownHost();
+    return 1;
+  }
+  if (!CreateBrushes()) return FailStartup(L"创建绘图资源失败。");
+  if (const wchar_t* failure = RegisterWindowClasses()) return FailStartup(failure);
+  if (!CreateMainWindow(showCommand)) return FailStartup(L"创建主窗口失败。");
+
+  const int exitCode = RunMessageLoop();
+  ShutDownHost();
+  ReleaseGdiObjects();
+  return exitCode;
+}
+
+}  // namespace qv
