@@ -3,8 +3,9 @@
 // line (posted WM_CHAR and Enter), waits for the output to settle and prints
 // the output log (UTF-8) to standard output.
 //
-//   qv_drive.exe [--timeout SECONDS] "ls" "time" "calc 1+2*3"
+//   qv_drive.exe [--timeout SECONDS] [--close] "ls" "time" "calc 1+2*3"
 //
+// --close posts WM_CLOSE to the console afterwards.
 // Exit code 0 when the console was found and every line was typed, 1 otherwise.
 #include <windows.h>
 
@@ -70,10 +71,13 @@ void PrintUtf8(const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
   DWORD timeoutMs = 60000;
+  bool close = false;
   std::vector<std::wstring> lines;
   for (int i = 1; i < argc; ++i) {
     if (std::wstring(argv[i]) == L"--timeout" && i + 1 < argc) {
       timeoutMs = static_cast<DWORD>(_wtoi(argv[++i])) * 1000;
+    } else if (std::wstring(argv[i]) == L"--close") {
+      close = true;
     } else {
       lines.emplace_back(argv[i]);
     }
@@ -91,5 +95,6 @@ int wmain(int argc, wchar_t** argv) {
     WaitForQuiet(output, 10000);
   }
   PrintUtf8(WindowText(output));
+  if (close) PostMessageW(main, WM_CLOSE, 0, 0);
   return 0;
 }
