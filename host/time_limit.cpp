@@ -14,9 +14,13 @@ void TimeLimitHook(lua_State* L, lua_Debug*) {
   PluginRecord* record = RecordFrom(L);
   if (record == nullptr || record->deadline == 0) return;
   if (!record->timedOut && GetTickCount64() <= record->deadline) return;
-  // Sticky: the flag stays set until the limited call returns, so every later
-  // check raises again and a script cannot catch the error and run on.
-  record->timedOut = true;
+  // Sticky: from now on the hook runs at every instruction and raises again,
+  // so a script that catches the error with pcall is interrupted at its very
+  // next instruction, frame by frame, until the limited call returns.
+  if (!record->timedOut) {
+    record->timedOut = true;
+    lua_sethook(L, TimeLimitHook, LUA_MASKCOUNT, 1);
+  }
   luaL_error(L, "%s", kTimeLimitMessage);
 }
 
@@ -39,7 +43,11 @@ int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler
 
   record.deadline = outerDeadline;
   record.timedOut = outerTimedOut;
-  if (outerDeadline == 0) lua_sethook(L, nullptr, 0, 0);
+  if (outerDeadline == 0) {
+    lua_sethook(L, nullptr, 0, 0);
+  } else {
+    lua_sethook(L, TimeLimitHook, LUA_MASKCOUNT, outerTimedOut ? 1 : kHookInstructionCount);
+  }
   if (host && host->scriptCallDepth == 0 && host->onScriptCallEnd) host->onScriptCallEnd();
   return status;
 }

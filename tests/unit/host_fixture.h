@@ -1,0 +1,64 @@
+// Helpers for tests of the plugin host: temporary plugin folders, a host whose
+// output is captured, and running Lua snippets inside a plugin state.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/plugin_host.h"
+
+namespace qv::test {
+
+// A fresh folder under the temporary directory, removed with its content.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring Child(const std::wstring& name) const { return path_ + L"\\" + name; }
+  // Writes bytes to a file inside the folder (sub-folders are created).
+  std::wstring Write(const std::wstring& name, const std::string& bytes) const;
+
+ private:
+  std::wstring path_;
+};
+
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+// The source tree's plugin folder as a Windows path.
+std::wstring SourcePluginsDir();
+
+// A host with every action captured, over a plugin folder of its own.
+struct CapturedHost {
+  CapturedHost();
+  PluginHost host;
+  TempFolder folder;
+  std::wstring output;  // everything onOutput received
+  int clears = 0;
+  int exits = 0;
+  int managerOpens = 0;
+
+  // Loads the folder; afterwards output goes straight to `output`.
+  void Load();
+  // Runs a command line's word and argument text, returning what it printed.
+  std::wstring Run(const std::wstring& word, const std::wstring& arguments = L"");
+};
+
+// One script in a state of its own, outside any load pass.
+struct ScriptState {
+  explicit ScriptState(PluginHost& host, std::wstring path = L"C:\\plugins\\test.lua");
+  ~ScriptState();
+  PluginRecord record;
+  // Compiles and runs the chunk with the time limit; returns the Lua status
+  // and leaves the error text (if any) in `error`.
+  int Run(const std::string& chunk);
+  std::string error;
+};
+
+}  // namespace qv::test
