@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "app/handles.h"
 #include "console/console_state.h"
+#include "console/output_buffer.h"
 #include "windows/layout.h"
 #include "windows/menu_window.h"
 
@@ -121,8 +122,7 @@ LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void ReportRestartFailure(const std::wstring& executable) {
-  const std::wstring line = L"无法重新启动程序：" + executable + L"\r\n";
-  if (GlobalHost) EmitOutput(*GlobalHost, line);
+  AppendOutput(L"无法重新启动程序：" + executable + L"\r\n\r\n");
 }
 
 }  // namespace
@@ -187,8 +187,9 @@ bool RestartProgramFrom(const std::wstring& executable) {
     ReportRestartFailure(executable);
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Nothing waits for the new process: its handles are closed right away.
+  UniqueHandle(process.hThread).reset();
+  UniqueHandle(process.hProcess).reset();
   if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
   return true;
 }

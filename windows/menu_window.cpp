@@ -9,13 +9,11 @@
 
 #include "app/globals.h"
 #include "app/handles.h"
+#include "console/command_line.h"
 #include "console/console_state.h"
 #include "windows/layout.h"
 
 namespace qv {
-
-// Runs one command line as if typed (the console's command-line processing).
-void ExecuteCommandLine(const std::wstring& line);
 
 namespace {
 
