@@ -23,6 +23,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# Wine takes its code page and interface language from the Unix locale: without a
+# generated zh_CN.UTF-8 it falls back to English and code page 1252.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  if ! dpkg-query -W -f='${Status}' locales 2>/dev/null | grep -q 'ok installed'; then
+    [ "$apt_updated" -eq 1 ] || { "${sudo_cmd[@]}" apt-get update -qq; apt_updated=1; }
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends locales >/dev/null
+  fi
+  echo 'zh_CN.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
+
 lua_dir="$cache/lua"
 if [ ! -f "$lua_dir/.ready" ]; then
   # Source entries are derived from the machine's own package sources, so no mirror is named here.
