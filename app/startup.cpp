@@ -63,7 +63,9 @@ void CreateHostAndLoadPlugins() {
   host.pluginsDir = PluginsDirectory();
   host.onClear = ClearOutput;
   host.onSystemInfo = CollectSystemInfo;
-  host.onExit = [] { PostMessageW(MainWindow, WM_CLOSE, 0, 0); };
+  host.onExit = [] {
+    if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
+  };
   host.onOpenPluginManager = OpenPluginManager;
   host.onScriptCallEnd = ShowCollectedOutput;
   LoadPlugins(host);
