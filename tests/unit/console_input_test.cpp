@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "console/input_line.h"
+#include "console_fixture.h"
 
 namespace qv {
 namespace {
@@ -55,6 +56,86 @@ TEST(ConsoleInput, DraftIsSavedOnlyWhenLeavingTheLiveLine) {
   position = 7;
   EXPECT_EQ(StepHistory(history, position, draft, -1, L"new"), L"b");
   EXPECT_EQ(draft, L"new");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The subclassed input line of a hidden window, driven by sent messages.
+class InputLineUnderTest {
+ public:
+  InputLineUnderTest()
+      : parent_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)),
+        input_(CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 200, 20, parent_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInputLineId)), GetModuleHandleW(nullptr),
+                               nullptr)) {
+    Console().inputLine = input_;
+    SubclassInputLine(input_);
+  }
+  ~InputLineUnderTest() { DestroyWindow(parent_); }
+  InputLineUnderTest(const InputLineUnderTest&) = delete;
+  InputLineUnderTest& operator=(const InputLineUnderTest&) = delete;
+
+  void Type(const std::wstring& text) const {
+    for (const wchar_t c : text) SendMessageW(input_, WM_CHAR, c, 1);
+  }
+  LRESULT Key(WPARAM key) const { return SendMessageW(input_, WM_KEYDOWN, key, 1); }
+  std::pair<DWORD, DWORD> Selection() const {
+    DWORD start = 0, end = 0;
+    SendMessageW(input_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return {start, end};
+  }
+  HWND input() const { return input_; }
+
+ private:
+  HWND parent_;
+  HWND input_;
+};
+
+TEST(ConsoleInput, KeysOfTheInputLine) {
+  test::ConsoleUnderTest console;
+  InputLineUnderTest line;
+  line.Type(L"Foo");
+  EXPECT_EQ(ReadInputText(), L"Foo");
+  EXPECT_EQ(line.Key(VK_RETURN), 0);
+  EXPECT_EQ(ReadInputText(), L"");
+  EXPECT_EQ(console.Shown().substr(0, 13), L"  1 | > Foo\r\n");
+
+  line.Type(L"draft");
+  line.Key(VK_UP);
+  EXPECT_EQ(ReadInputText(), L"Foo");
+  EXPECT_EQ(line.Selection(), (std::pair<DWORD, DWORD>{3, 3}));  // caret at the end
+  line.Key(VK_DOWN);
+  EXPECT_EQ(ReadInputText(), L"draft");
+
+  SendMessageW(line.input(), WM_CHAR, 1, 1);  // Ctrl+A as a character
+  EXPECT_EQ(line.Selection(), (std::pair<DWORD, DWORD>{0, 5}));
+  line.Key(VK_TAB);
+  SendMessageW(line.input(), WM_CHAR, L'\r', 1);  // no beep, no character
+  EXPECT_EQ(ReadInputText(), L"draft");
+  line.Key(VK_ESCAPE);
+  EXPECT_EQ(ReadInputText(), L"");
+
+  line.Type(L"   ");
+  line.Key(VK_RETURN);  // blanks only: nothing happens, the blanks stay
+  EXPECT_EQ(ReadInputText(), L"   ");
+  EXPECT_EQ(Console().commandHistory.size(), 1u);
+}
+
+TEST(ConsoleInput, SubclassRemovesItselfWithTheWindow) {
+  test::ConsoleUnderTest console;
+  {
+    InputLineUnderTest line;
+    EXPECT_NE(Console().inputLineDefaultProc, nullptr);
+  }
+  EXPECT_EQ(Console().inputLine, nullptr);
+  EXPECT_EQ(Console().inputLineDefaultProc, nullptr);
+  SetInputText(L"nowhere");  // no input line: nothing happens
+  EXPECT_EQ(ReadInputText(), L"");
 }
 
 }  // namespace
