@@ -25,6 +25,13 @@ constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1
 constexpr wchar_t kDiscardQuestion[] = L"放弃本次修改并关闭？\n\n本次对插件启用状态的更改不会被保存。";
 constexpr wchar_t kHintText[] = L"点击行切换，Esc 放弃修改";
 constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+// Started when the owner, the console, becomes active (as right after the
+// "manager" command, which gives the focus back to the input line); when it
+// fires the window is raised above the console again. Windows keeps an owned
+// window above its owner anyway; Wine lets the activated owner cover it a
+// moment after the activation, so the raise has to wait a little.
+constexpr UINT_PTR kKeepAboveOwnerTimer = 1;
+constexpr UINT kKeepAboveOwnerDelayMs = 100;
 
 void DrawLine(HDC dc, HFONT font, const std::wstring& text, RECT area, COLORREF color, UINT extraFormat = 0) {
   SelectedObject selected(dc, font);
@@ -116,6 +123,21 @@ LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
   return 0;
 }
 
+LRESULT OnActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+  const HWND activated = reinterpret_cast<HWND>(lParam);
+  if (LOWORD(wParam) == WA_INACTIVE && activated && activated == GetWindow(window, GW_OWNER)) {
+    SetTimer(window, kKeepAboveOwnerTimer, kKeepAboveOwnerDelayMs, nullptr);
+  }
+  return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+}
+
+LRESULT OnTimer(HWND window, WPARAM id) {
+  if (id != kKeepAboveOwnerTimer) return 0;
+  KillTimer(window, kKeepAboveOwnerTimer);
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return 0;
+}
+
 LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
   if (Console().pluginManagerWindow == window) Console().pluginManagerWindow = nullptr;
   return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
@@ -134,6 +156,8 @@ LRESULT CALLBACK ManagerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
+    case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
+    case WM_TIMER: return OnTimer(window, wParam);
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
