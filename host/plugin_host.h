@@ -3,6 +3,7 @@
 // console lends it. It works without any window: the actions are callables.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,10 +27,10 @@ struct PluginRecord {
   std::uint64_t deadline = 0;
   bool loadFailed = false;
   bool disabled = false;
-  // Set once the running call's deadline has passed: from then on every check
-  // raises the time-limit error again until that call returns, so a script
-  // cannot swallow the interruption with pcall.
-  bool timedOut = false;
+  // Set (by the time-limit watchdog) once the running call's deadline has
+  // passed: from then on every instruction raises the time-limit error again
+  // until that call returns, so a script cannot swallow it with pcall.
+  std::atomic<bool> timedOut{false};
 };
 
 struct CommandEntry {
@@ -107,6 +108,9 @@ void CloseAllPlugins(PluginHost& host);
 void AppendLog(PluginHost& host, const std::wstring& text);
 void EmitOutput(PluginHost& host, const std::wstring& text);
 std::wstring TakePendingLog(PluginHost& host);
+
+// Number of time-limited calls currently armed in the watchdog (all states).
+int ArmedTimeLimitCount();
 
 // Time limit of every call into script code, in milliseconds.
 inline constexpr std::uint64_t kScriptTimeLimitMs = 5000;

@@ -12,7 +12,8 @@ namespace {
 const std::wstring kLimitText = Utf8ToWide(kTimeLimitMessage);
 
 bool NoLimitArmed(const PluginRecord& record) {
-  return record.deadline == 0 && !record.timedOut && lua_gethook(record.luaState) == nullptr;
+  return record.deadline == 0 && !record.timedOut && lua_gethook(record.luaState) == nullptr &&
+         ArmedTimeLimitCount() == 0;
 }
 
 TEST(TimeLimit, RunawayCommandIsStoppedAndThePluginStaysUsable) {
@@ -27,6 +28,7 @@ TEST(TimeLimit, RunawayCommandIsStoppedAndThePluginStaysUsable) {
   const std::wstring output = captured.Run(L"spin");
   const ULONGLONG elapsed = GetTickCount64() - start;
   EXPECT_GE(elapsed, kScriptTimeLimitMs - 20);
+  EXPECT_LT(elapsed, kScriptTimeLimitMs + 1000);  // interrupted near the deadline, not at some later look
   EXPECT_EQ(output.rfind(L"before\r\n插件错误：", 0), 0u) << WideToUtf8(output);
   EXPECT_NE(output.find(kLimitText), std::wstring::npos);
   EXPECT_NE(output.find(L"stack traceback:"), std::wstring::npos);
@@ -63,6 +65,33 @@ TEST(TimeLimit, RunawayMainChunkFailsItsScriptAndTheLoadPassGoesOn) {
   EXPECT_NE(log.find(L"已加载 2/3 个脚本，注册 2 条命令。"), std::wstring::npos) << WideToUtf8(log);
   EXPECT_TRUE(HasCommand(captured.host, L"after"));
   for (const auto& record : captured.host.plugins) EXPECT_TRUE(NoLimitArmed(*record));
+}
+
+// A native function that runs a nested limited call into its own state, as
+// the plugin manager does when a command's window enables a plugin.
+std::string g_nestedError;
+int RunNestedLoop(lua_State* L) {
+  PluginRecord* record = RecordFrom(L);
+  luaL_loadstring(L, "while true do end");
+  if (CallWithTimeLimit(*record, 0, 0, 0) != LUA_OK) g_nestedError = lua_tostring(L, -1);
+  lua_settop(L, 0);
+  return 0;
+}
+
+TEST(TimeLimit, NestedCallsKeepTheirOwnDeadline) {
+  PluginHost host;
+  host.loading = false;
+  std::wstring output;
+  host.onOutput = [&](const std::wstring& text) { output += text; };
+  test::ScriptState script(host);
+  lua_register(script.record.luaState, "nested", RunNestedLoop);
+  // The outer call's deadline passes while the nested one runs: the nested call
+  // is stopped at its own deadline, and the outer one right after it returns.
+  EXPECT_EQ(script.Run("nested() print('outer went on')"), LUA_ERRRUN);
+  EXPECT_NE(g_nestedError.find(kTimeLimitMessage), std::string::npos) << g_nestedError;
+  EXPECT_NE(script.error.find(kTimeLimitMessage), std::string::npos) << script.error;
+  EXPECT_EQ(output, L"");
+  EXPECT_TRUE(NoLimitArmed(script.record));
 }
 
 TEST(TimeLimit, CallsThatEndInTimeLeaveNothingArmed) {
