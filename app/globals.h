@@ -15,6 +15,9 @@ namespace qv {
 inline constexpr wchar_t kProgramVersion[] = L"0.4.0";
 inline constexpr wchar_t kProgramTitle[] = L"quorvantline";
 
+// The named mutex that keeps a second copy from running on the same desktop.
+inline constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";
+
 // Window class names.
 inline constexpr wchar_t kMainWindowClass[] = L"QuorvantLineWindow";
 inline constexpr wchar_t kFadeOverlayClass[] = L"QuorvantLineFadeOverlay";

@@ -19,7 +19,6 @@ namespace qv {
 
 namespace {
 
-constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";
 constexpr int kForceDarkAppMode = 2;
 
 void ShutDownHost() {

@@ -20,6 +20,16 @@ const char* Ordinal(WORD ordinal) { return MAKEINTRESOURCEA(ordinal); }
 
 }  // namespace
 
+bool RealWindowsVersion(RTL_OSVERSIONINFOW& version) {
+  using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto getVersion = ntdll ? reinterpret_cast<GetVersion>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+  if (getVersion == nullptr) return false;
+  version = RTL_OSVERSIONINFOW{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return getVersion(&version) == 0;
+}
+
 void EnableDpiAwareness() {
   // Windows 10 1703 and later.
   using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);

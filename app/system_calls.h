@@ -21,6 +21,10 @@ int DpiForWindow(HWND window);
 // Grows a client rectangle to the main window's outer size at the DPI.
 BOOL AdjustFrameRect(RECT& rect, int dpi);
 
+// ntdll's RtlGetVersion: the real Windows version, unaffected by compatibility
+// shims. False when the function is missing or fails.
+bool RealWindowsVersion(RTL_OSVERSIONINFOW& version);
+
 // uxtheme.dll, loaded for the lifetime of the object.
 class UxTheme {
  public:

@@ -16,9 +16,6 @@ inline constexpr int kOutputViewId = 1001;
 inline constexpr int kInputLineId = 1002;
 inline constexpr int kMenuWindowId = 0;
 
-// Message posted by the update check when a newer version is announced.
-inline constexpr UINT UpdateAvailableMessage = WM_APP + 1;
-
 struct ConsoleState {
   HWND outputView = nullptr;
   HWND inputLine = nullptr;

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/system_calls.h"
 #include "app/text.h"
 
 namespace qv {
@@ -144,16 +145,8 @@ std::wstring NativeArchitecture() {
 }
 
 std::wstring OsVersionText() {
-  // RtlGetVersion reports the real version, unaffected by compatibility shims;
-  // it is looked up at run time because it is not part of the import libraries' promise.
-  using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (!ntdll) return kUnknownText;
-  auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(GetProcAddress(ntdll, "RtlGetVersion"));
-  if (!rtlGetVersion) return kUnknownText;
   RTL_OSVERSIONINFOW version{};
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (rtlGetVersion(&version) != 0) return kUnknownText;
+  if (!RealWindowsVersion(version)) return kUnknownText;
   return OsVersionName(version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
 }
 

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "app/globals.h"
-#include "console/console_state.h"
 #include "update/announced_version.h"
 #include "update/update_fetch.h"
 

@@ -9,6 +9,10 @@
 
 namespace qv {
 
+// Message posted to the console window when a newer version is announced;
+// lParam is the address of the UpdateNotice (see TakeUpdateNotice).
+inline constexpr UINT UpdateAvailableMessage = WM_APP + 1;
+
 // What the check hands to the console window when a newer version is announced.
 struct UpdateNotice {
   std::wstring latestVersion;  // without a leading "v"

@@ -21,7 +21,6 @@ namespace {
 
 constexpr wchar_t kManagerTitle[] = L"插件管理";
 constexpr wchar_t kManagerScript[] = L"plugin-manager.lua";
-constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";
 constexpr wchar_t kDiscardQuestion[] = L"放弃本次修改并关闭？\n\n本次对插件启用状态的更改不会被保存。";
 constexpr wchar_t kHintText[] = L"点击行切换，Esc 放弃修改";
 constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/text.h"
-#include "console/console_state.h"
 #include "tests/unit/test_http_server.h"
 #include "update/announced_version.h"
 #include "update/update_check.h"
