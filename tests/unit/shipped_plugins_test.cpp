@@ -13,45 +13,10 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "host/plugin_host.h"
+#include "host_fixture.h"
 
 namespace qv {
 namespace {
-
-// The source tree's plugins folder as a Windows path (Z: maps the Unix root under Wine).
-std::wstring SourcePluginsFolder() {
-  std::wstring path = L"Z:" + Utf8ToWide(QV_SOURCE_PLUGINS_DIR);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry{};
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
 std::vector<std::wstring> SplitLines(const std::wstring& text) {
   std::vector<std::wstring> lines;
@@ -96,13 +61,7 @@ SystemInfo FixedSystemInfo() {
 class ShippedPlugins : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int counter = 0;
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    folder_ = std::wstring(base) + L"qv-shipped-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++);
-    ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    const std::wstring source = SourcePluginsFolder();
+    const std::wstring source = test::SourcePluginsDir();
     WIN32_FIND_DATAW entry{};
     HANDLE find = FindFirstFileW((source + L"\\*.lua").c_str(), &entry);
     ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no scripts in " << WideToUtf8(source);
@@ -112,7 +71,7 @@ class ShippedPlugins : public ::testing::Test {
     } while (FindNextFileW(find, &entry));
     FindClose(find);
 
-    host_.pluginsDir = folder_;
+    host_.pluginsDir = folder_.path();
     host_.onOutput = [this](const std::wstring& text) { output_ += text; };
     host_.onClear = [this] { ++clears_; };
     host_.onExit = [this] { ++exits_; };
@@ -122,10 +81,9 @@ class ShippedPlugins : public ::testing::Test {
 
   void TearDown() override {
     CloseAllPlugins(host_);
-    RemoveTree(folder_);
   }
 
-  std::wstring Child(const std::wstring& name) const { return folder_ + L"\\" + name; }
+  std::wstring Child(const std::wstring& name) const { return folder_.Child(name); }
 
   void Load() {
     LoadPlugins(host_);
@@ -140,7 +98,7 @@ class ShippedPlugins : public ::testing::Test {
     return output_;
   }
 
-  std::wstring folder_;
+  test::TempFolder folder_;
   PluginHost host_;
   std::wstring output_;
   std::wstring report_;
@@ -160,7 +118,7 @@ TEST_F(ShippedPlugins, LoadCleanlyWithBasicFirst) {
   // Only the folder line and the summary: no failure, no duplicate, no stray output.
   const std::vector<std::wstring> lines = SplitLines(report_);
   ASSERT_EQ(lines.size(), 2u) << WideToUtf8(report_);
-  EXPECT_EQ(lines[0], L"[插件] 目录：" + folder_);
+  EXPECT_EQ(lines[0], L"[插件] 目录：" + folder_.path());
   EXPECT_EQ(lines[1], L"[插件] 已加载 2/2 个脚本，注册 " + DecimalText(host_.commands.size()) + L" 条命令。");
 }
 
@@ -194,8 +152,7 @@ TEST_F(ShippedPlugins, PluginManagerCommandAndMenuEntry) {
   EXPECT_EQ(managerOpens_, 1);
 
   // Disabled, it takes its command and its menu entry with it.
-  CreateDirectoryW(Child(L"plugin-manager").c_str(), nullptr);
-  WriteFileBytes(Child(L"plugin-manager\\disabled.txt"), "plugin-manager.lua\r\n");
+  folder_.Write(L"plugin-manager\\disabled.txt", "plugin-manager.lua\r\n");
   Load();
   EXPECT_TRUE(host_.basicLoaded);
   EXPECT_FALSE(HasCommand(host_, L"manager"));
@@ -359,10 +316,9 @@ TEST_F(ShippedPlugins, VersionShowsProgramAndInterface) {
 }
 
 TEST_F(ShippedPlugins, PluginsShowsStateAndCommandCount) {
-  WriteFileBytes(Child(L"broken.lua"), "host.register{ name = \"half\", run = function() end }\nerror(\"boom\")\n");
-  WriteFileBytes(Child(L"quiet.lua"), "-- registers nothing\n");
-  CreateDirectoryW(Child(L"plugin-manager").c_str(), nullptr);
-  WriteFileBytes(Child(L"plugin-manager\\disabled.txt"), "quiet.lua\n");
+  folder_.Write(L"broken.lua", "host.register{ name = \"half\", run = function() end }\nerror(\"boom\")\n");
+  folder_.Write(L"quiet.lua", "-- registers nothing\n");
+  folder_.Write(L"plugin-manager\\disabled.txt", "quiet.lua\n");
   Load();
   const std::wstring basicCount = DecimalText(host_.pluginList[0].commands);
   ASSERT_EQ(basicCount.size(), 2u) << "the expected alignment below assumes a two-digit count";
@@ -376,8 +332,8 @@ TEST_F(ShippedPlugins, PluginsShowsStateAndCommandCount) {
 }
 
 TEST_F(ShippedPlugins, SourcePrintsAScriptOrSaysWhyNot) {
-  WriteFileBytes(Child(L"empty.lua"), "");
-  WriteFileBytes(Child(L"locked.lua"), "-- locked\n");
+  folder_.Write(L"empty.lua", "");
+  folder_.Write(L"locked.lua", "-- locked\n");
   Load();
   std::string managerBytes;
   ASSERT_TRUE(ReadWholeFile(Child(L"plugin-manager.lua"), managerBytes));
