@@ -1,0 +1,364 @@
+// qv_bench: prints one "name: value" line per figure, each the median of
+// several runs. Figures, not a pass/fail test: Wine on a shared machine is
+// noisy, so compare ratios taken side by side in one run.
+//
+//   qv_bench.exe <quorvantline.exe> <qv_bench_window.exe>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "console/console_state.h"
+#include "console/output_buffer.h"
+#include "host/plugin_host.h"
+#include "lauxlib.h"
+#include "lua.h"
+#include "lualib.h"
+#include "tests/e2e/driver.h"
+
+namespace qv::bench {
+namespace {
+
+using e2e::AppProcess;
+using e2e::TempFolder;
+using e2e::WriteUtf8File;
+
+double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n == 0 ? 0.0 : (n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0);
+}
+
+double MedianOf(int runs, const std::function<double()>& run) {
+  std::vector<double> values;
+  for (int i = 0; i < runs; ++i) values.push_back(run());
+  return Median(values);
+}
+
+void Figure(const char* name, double value, const char* unit) {
+  std::printf("%s: %.3f %s\n", name, value, unit);
+  std::fflush(stdout);
+}
+
+// ---- The console's output log with a real, hidden EDIT control -----------------
+
+struct HiddenOutputView {
+  HWND parent = nullptr;
+  HWND edit = nullptr;
+  HiddenOutputView() {
+    parent = CreateWindowExW(0, L"STATIC", L"bench", WS_POPUP, 0, 0, 900, 560, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    // The style of the console's output view.
+    edit = CreateWindowExW(0, L"EDIT", L"",
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+                               ES_READONLY | ES_NOHIDESEL,
+                           10, 40, 880, 500, parent, reinterpret_cast<HMENU>(1001), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(edit, EM_SETLIMITTEXT, 1000000, 0);
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
+    Console().outputView = edit;
+  }
+  ~HiddenOutputView() {
+    Console().outputView = nullptr;
+    DestroyWindow(parent);
+  }
+};
+
+const std::wstring kLine40 = L"0123456789abcdefghijABCDEFGHIJ0123456789\r\n";
+
+void FillToCap() {
+  ClearOutput();
+  std::wstring block;
+  for (int i = 0; i < 100; ++i) block += kLine40;
+  GlobalHost->scriptCallDepth = 1;  // collect, then show once
+  // At the cap once lines have been dropped from the front.
+  while (Console().output.buffer.StartPosition() == 0) AppendOutput(block);
+  GlobalHost->scriptCallDepth = 0;
+  ShowCollectedOutput();
+}
+
+// Microseconds per AppendOutput of one 40-character line. collected: as inside
+// a command (the view is brought up to date once, after the batch, and that
+// one update is included in the figure).
+double AppendMicroseconds(bool atCap, bool collected, int appends) {
+  if (atCap) {
+    FillToCap();
+  }
+  GlobalHost->scriptCallDepth = collected ? 1 : 0;
+  double total = 0;
+  for (int i = 0; i < appends; ++i) {
+    if (!atCap) ClearOutput();
+    double start = Now();
+    AppendOutput(kLine40);
+    total += Now() - start;
+  }
+  GlobalHost->scriptCallDepth = 0;
+  if (collected) {
+    double start = Now();
+    ShowCollectedOutput();
+    total += Now() - start;
+  }
+  return total * 1e6 / appends;
+}
+
+// ---- The plugin host -----------------------------------------------------------
+
+const char kBenchScript[] = R"lua(
+host.register{ name = "print10k", run = function()
+  for i = 1, 10000 do print("第 " .. i .. " 行：0123456789abcdefghij") end
+end }
+host.register{ name = "add", run = function() return ADD() end }
+host.register{ name = "strings", run = function() return STRINGS() end }
+)lua";
+
+// The two workloads, defined the same way in the host's state and in a bare one.
+const char kWorkloads[] = R"lua(
+function ADD()
+  local s = 0
+  for i = 1, 10000000 do s = s + i end
+  return s
+end
+function STRINGS()
+  local parts = {}
+  for i = 1, 200000 do
+    parts[#parts + 1] = string.format("%d:%s", i, string.rep("x", i % 10)):upper()
+  end
+  return #table.concat(parts, ",")
+end
+)lua";
+
+bool LoadBenchPlugins(PluginHost& host, const std::wstring& folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  if (!WriteUtf8File(folder + L"\\basic.lua", std::string(kWorkloads) + kBenchScript)) return false;
+  host.pluginsDir = folder;
+  LoadPlugins(host);
+  TakePendingLog(host);
+  return host.basicLoaded;
+}
+
+double CommandSeconds(PluginHost& host, const wchar_t* command) {
+  double start = Now();
+  ExecuteCommand(host, command, L"");
+  return Now() - start;
+}
+
+// The same workload called in a bare Lua state with lua_pcall and no hook.
+double PlainCallSeconds(const char* function) {
+  lua_State* L = luaL_newstate();
+  luaL_openlibs(L);
+  luaL_dostring(L, kWorkloads);
+  lua_getglobal(L, function);
+  double start = Now();
+  lua_pcall(L, 0, 0, 0);
+  double seconds = Now() - start;
+  lua_close(L);
+  return seconds;
+}
+
+double LoadPassMilliseconds(const std::wstring& folder) {
+  PluginHost host;
+  host.pluginsDir = folder;
+  double start = Now();
+  LoadPlugins(host);
+  double seconds = Now() - start;
+  CloseAllPlugins(host);
+  return seconds * 1e3;
+}
+
+bool WriteSmallScripts(const std::wstring& folder, int count) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  bool ok = WriteUtf8File(folder + L"\\basic.lua", "host.register{ name = \"ls\", run = function() end }\n");
+  for (int i = 1; i < count; ++i) {
+    char script[512];
+    std::snprintf(script, sizeof script,
+                  "local count = 0\n"
+                  "host.register{ name = \"cmd%02d\", help = \"第 %d 个命令\", run = function(args)\n"
+                  "  count = count + 1\n  print(\"cmd%02d \" .. table.concat(args, \" \"))\nend }\n"
+                  "host.menu(\"菜单 %d\", \"cmd%02d\")\n",
+                  i, i, i, i, i);
+    wchar_t name[32];
+    swprintf(name, 32, L"\\plugin%02d.lua", i);
+    ok = WriteUtf8File(folder + name, script) && ok;
+  }
+  return ok;
+}
+
+// ---- Process start --------------------------------------------------------------
+
+// Seconds from CreateProcessW to the console showing its loading report.
+double ProgramStartSeconds(const std::wstring& exe) {
+  AppProcess app;
+  double start = Now();
+  if (!app.Start(exe, {{L"QUORVANTLINE_UPDATE_URL", L"http://127.0.0.1:9/"}})) {
+    std::fprintf(stderr, "cannot start %s (error %lu)\n", e2e::Narrow(exe).c_str(), GetLastError());
+    return -1;
+  }
+  HWND main = nullptr;
+  double seconds = -1;
+  for (int i = 0; i < 20000; ++i) {
+    if (main == nullptr) {
+      for (HWND window : e2e::TopLevelWindows(app.id(), e2e::kMainClass)) {
+        if (IsWindowVisible(window)) main = window;
+      }
+    }
+    HWND log = main == nullptr ? nullptr : GetDlgItem(main, e2e::kOutputLogId);
+    if (log != nullptr && IsWindowVisible(log) && e2e::TextOf(log).find(L"[插件] 已加载") != std::wstring::npos) {
+      seconds = Now() - start;
+      break;
+    }
+    Sleep(1);
+  }
+  if (seconds < 0) {
+    std::fprintf(stderr, "the console did not show its loading report (running %d, exit code %ld); windows:\n",
+                 app.Running() ? 1 : 0, app.Running() ? 0L : app.WaitForExit(std::chrono::milliseconds(0)));
+    for (HWND window : e2e::TopLevelWindows(app.id(), nullptr)) {
+      std::fprintf(stderr, "  %s \"%s\" visible=%d\n", e2e::Narrow(e2e::ClassOf(window)).c_str(),
+                   e2e::Narrow(e2e::TextOf(window)).c_str(), IsWindowVisible(window) ? 1 : 0);
+    }
+    if (main != nullptr) std::fprintf(stderr, "  log: %s\n", e2e::Narrow(e2e::TextOf(GetDlgItem(main, e2e::kOutputLogId))).c_str());
+  }
+  if (main != nullptr) PostMessageW(main, WM_CLOSE, 0, 0);
+  app.WaitForExit(std::chrono::milliseconds(10000));
+  return seconds;
+}
+
+// Seconds from CreateProcessW to the minimal program's window being visible.
+double MinimalStartSeconds(const std::wstring& exe) {
+  AppProcess app;
+  double start = Now();
+  if (!app.Start(exe)) return -1;
+  double seconds = -1;
+  HWND shown = nullptr;
+  for (int i = 0; i < 20000 && shown == nullptr; ++i) {
+    for (HWND window : e2e::TopLevelWindows(app.id(), L"QvBenchMinimalWindow")) {
+      if (IsWindowVisible(window)) shown = window;
+    }
+    if (shown == nullptr) Sleep(1);
+  }
+  if (shown != nullptr) {
+    seconds = Now() - start;
+    PostMessageW(shown, WM_CLOSE, 0, 0);
+  }
+  app.WaitForExit(std::chrono::milliseconds(10000));
+  return seconds;
+}
+
+int Run(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: qv_bench <quorvantline.exe> <qv_bench_window.exe> [figure 1-5]\n");
+    return 2;
+  }
+  // With a figure number, only that figure is measured.
+  const int only = argc > 3 ? _wtoi(argv[3]) : 0;
+  auto wanted = [only](int figure) { return only == 0 || only == figure; };
+  const std::wstring programExe = e2e::WindowsPath(e2e::Narrow(argv[1]));
+  const std::wstring minimalExe = e2e::WindowsPath(e2e::Narrow(argv[2]));
+  TempFolder folder;
+  constexpr int kRuns = 7;
+
+  GlobalHost = std::make_unique<PluginHost>();
+  PluginHost& host = *GlobalHost;
+  if (!LoadBenchPlugins(host, folder.path() + L"\\plugins")) {
+    std::fprintf(stderr, "the bench plugin did not load:\n%s\n", e2e::Narrow(TakePendingLog(host)).c_str());
+    return 1;
+  }
+  if (wanted(1) || wanted(2)) {
+    HiddenOutputView view;
+    if (wanted(1)) {
+      // (1) One 40-character line per AppendOutput.
+      Figure("append_empty_shown_us", MedianOf(kRuns, [] { return AppendMicroseconds(false, false, 200); }), "us");
+      Figure("append_empty_collected_us", MedianOf(kRuns, [] { return AppendMicroseconds(false, true, 200); }), "us");
+      // Each of these replaces the whole 200000-unit text of the control: few runs.
+      Figure("append_at_cap_shown_us", MedianOf(3, [] { return AppendMicroseconds(true, false, 3); }), "us");
+      Figure("append_at_cap_collected_us", MedianOf(3, [] { return AppendMicroseconds(true, true, 1000); }), "us");
+    }
+    if (wanted(2)) {
+      // (2) A command printing 10,000 lines, shown and discarded.
+      host.onOutput = [](const std::wstring& text) { AppendOutput(text); };
+      host.onScriptCallEnd = [] { ShowCollectedOutput(); };
+      Figure("print_10000_lines_ms", MedianOf(kRuns, [&] {
+               ClearOutput();
+               return CommandSeconds(host, L"print10k") * 1e3;
+             }),
+             "ms");
+      host.onOutput = [](const std::wstring&) {};
+      host.onScriptCallEnd = nullptr;
+      Figure("print_10000_lines_discarded_ms",
+             MedianOf(kRuns, [&] { return CommandSeconds(host, L"print10k") * 1e3; }), "ms");
+    }
+  }
+
+  if (wanted(3)) {
+    // (3) Command call overhead: through RunCommand (time limit armed) / bare lua_pcall.
+    std::vector<double> addRatios;
+    std::vector<double> stringRatios;
+    std::vector<double> addCommand;
+    std::vector<double> addPlain;
+    for (int i = 0; i < kRuns; ++i) {
+      double command = CommandSeconds(host, L"add");
+      double plain = PlainCallSeconds("ADD");
+      addCommand.push_back(command * 1e3);
+      addPlain.push_back(plain * 1e3);
+      addRatios.push_back(command / plain);
+      stringRatios.push_back(CommandSeconds(host, L"strings") / PlainCallSeconds("STRINGS"));
+    }
+    Figure("add_1e7_command_ms", Median(addCommand), "ms");
+    Figure("add_1e7_plain_pcall_ms", Median(addPlain), "ms");
+    Figure("add_1e7_command_over_plain", Median(addRatios), "x");
+    Figure("strings_command_over_plain", Median(stringRatios), "x");
+  }
+  CloseAllPlugins(host);
+  GlobalHost.reset();
+
+  // (4) One load pass over 50 small scripts.
+  const std::wstring fifty = folder.path() + L"\\fifty";
+  if (wanted(4) && WriteSmallScripts(fifty, 50)) {
+    Figure("load_pass_50_scripts_ms", MedianOf(kRuns, [&] { return LoadPassMilliseconds(fifty); }), "ms");
+  }
+
+  // (5) Process start to the console with its loading report (skip mode),
+  // beside a minimal Win32 program that shows one window, alternating.
+  if (wanted(5)) {
+    const std::wstring programFolder = folder.path() + L"\\program";
+    CreateDirectoryW(programFolder.c_str(), nullptr);
+    CreateDirectoryW((programFolder + L"\\plugins").c_str(), nullptr);
+    const std::wstring programCopy = programFolder + L"\\quorvantline.exe";
+    if (!CopyFileW(programExe.c_str(), programCopy.c_str(), FALSE) ||
+        !WriteUtf8File(programFolder + L"\\plugins\\basic.lua",
+                       "host.skip_loading()\nhost.register{ name = \"ls\", run = function() end }\n")) {
+      std::fprintf(stderr, "cannot copy %s\n", e2e::Narrow(programExe).c_str());
+      return 1;
+    }
+    std::vector<double> program;
+    std::vector<double> minimal;
+    for (int i = 0; i < (only == 5 ? 1 : kRuns); ++i) {
+      program.push_back(ProgramStartSeconds(programCopy) * 1e3);
+      minimal.push_back(MinimalStartSeconds(minimalExe) * 1e3);
+    }
+    double programMs = Median(program);
+    double minimalMs = Median(minimal);
+    Figure("start_to_console_skip_mode_ms", programMs, "ms");
+    Figure("start_to_window_minimal_program_ms", minimalMs, "ms");
+    Figure("start_console_over_minimal", minimalMs > 0 ? programMs / minimalMs : 0, "x");
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace qv::bench
+
+int wmain(int argc, wchar_t** argv) { return qv::bench::Run(argc, argv); }
