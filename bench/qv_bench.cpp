@@ -345,7 +345,7 @@ int Run(int argc, wchar_t** argv) {
     }
     std::vector<double> program;
     std::vector<double> minimal;
-    for (int i = 0; i < (only == 5 ? 1 : kRuns); ++i) {
+    for (int i = 0; i < kRuns; ++i) {
       program.push_back(ProgramStartSeconds(programCopy) * 1e3);
       minimal.push_back(MinimalStartSeconds(minimalExe) * 1e3);
     }

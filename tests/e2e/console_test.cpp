@@ -95,6 +95,28 @@ TEST_F(ProgramTest, LongOutputStaysNumberedAndCapped) {
   Run(L"echo 之后", L"之后");
 }
 
+TEST_F(ProgramTest, LongLinesNeitherCrashNorHang) {
+  WritePlugin(L"huge.lua", "host.register{ name = \"huge\", run = function(args)\n"
+                           "  print(string.rep(\"y\", tonumber(args[1])))\nend }\n");
+  StartConsole();
+  // Longer than the cap: whole lines go from the top, here everything up to
+  // the line's own end, and the console goes on.
+  app.Enter(L"huge 250000");
+  ASSERT_TRUE(app.WaitForInput(L""));
+  EXPECT_LE(app.ReadLog().size(), 200000u);
+  Run(L"echo 还活着", L"还活着");
+  // A long line below the cap is shown whole, with its number.
+  app.Enter(L"huge 20000");
+  ASSERT_TRUE(app.WaitForInput(L""));
+  std::vector<LogLine> lines = Log();
+  int echo = FindLine(lines, L"> huge 20000");
+  ASSERT_GE(echo, 0);
+  ASSERT_GT(lines.size(), static_cast<size_t>(echo) + 1);
+  EXPECT_EQ(lines[static_cast<size_t>(echo) + 1].text, std::wstring(20000, L'y'));
+  Run(L"echo 还在", L"还在");
+  EXPECT_NUMBERED(Log());
+}
+
 TEST_F(ProgramTest, UnknownCommandGetsTwoLinesAndABlankLine) {
   StartConsole();
   Run(L"Foo bar", L"输入 ls 查看可用命令。");

@@ -1,5 +1,7 @@
 #include "tests/e2e/program_fixture.h"
 
+#include <algorithm>
+
 namespace qv::e2e {
 
 std::string TestBasicScript(bool skipLoading) {
@@ -48,6 +50,40 @@ void ProgramTest::TearDown() {
     if (!log.empty()) std::printf("---- output log ----\n%s\n--------------------\n", Narrow(log).c_str());
   }
   app.Kill();
+  KillStrayCopies();
+}
+
+void ProgramTest::KillStrayCopies() {
+  // A copy started from this test's folder by the program itself (the restart)
+  // is not the test's own process: find it by its windows and image path.
+  std::vector<DWORD> seen;
+  for (const wchar_t* className : {kMainClass, kMessageBoxClass}) {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM list) {
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+      if (ClassOf(window) != className) continue;
+      DWORD id = 0;
+      GetWindowThreadProcessId(window, &id);
+      if (id == 0 || id == GetCurrentProcessId() || std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+      seen.push_back(id);
+      HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+      if (process == nullptr) continue;
+      wchar_t image[1024] = {};
+      DWORD size = 1024;
+      if (QueryFullProcessImageNameW(process, 0, image, &size) &&
+          _wcsnicmp(image, folder.path().c_str(), folder.path().size()) == 0) {
+        ADD_FAILURE() << "a copy of the program was still running: " << Narrow(image);
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, 5000);
+      }
+      CloseHandle(process);
+    }
+  }
 }
 
 void ProgramTest::WritePlugin(const std::wstring& name, const std::string& content) {
