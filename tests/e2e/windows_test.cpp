@@ -7,7 +7,10 @@
 namespace qv::e2e {
 namespace {
 
-const char kExtraPlugin[] = "host.register{ name = \"extra\", run = function() print(\"额外的输出\") end }\n";
+const char kExtraPlugin[] =
+    "print(\"extra 主体运行\")\n"
+    "host.register{ name = \"extra\", run = function() print(\"额外的输出\") end }\n";
+const char kBrokenPlugin[] = "error(\"坏了\")\n";
 
 // The plugin folder's scripts in load order: basic.lua, then the rest by
 // ordinal comparison of their names.
@@ -134,6 +137,7 @@ TEST_F(WindowsTest, MenuButtonOpensTheMenuAndRunsTheChosenEntry) {
 TEST_F(WindowsTest, PluginManagerTogglesRowsAndEscapeReverts) {
   CopyShippedPlugins();
   WritePlugin(L"extra.lua", kExtraPlugin);
+  WritePlugin(L"broken.lua", kBrokenPlugin);
   StartConsole();
   Run(L"extra", L"额外的输出");
 
@@ -162,10 +166,17 @@ TEST_F(WindowsTest, PluginManagerTogglesRowsAndEscapeReverts) {
   ClickRow(manager, L"basic.lua");
   EXPECT_EQ(ReadFileBytes(DisabledFile()), "extra.lua\r\n");
   Run(L"echo 基本命令还在", L"基本命令还在");
-  // On, off again, and the manager itself: entries in load order.
+  // A plugin whose loading failed cannot be switched.
+  ClickRow(manager, L"broken.lua");
+  EXPECT_EQ(ReadFileBytes(DisabledFile()), "extra.lua\r\n");
+  // Switched on again, the plugin's body runs and its print shows at once.
+  int bodyRuns = CountOccurrences(app.ReadLog(), L"extra 主体运行");
   ClickRow(manager, L"extra.lua");
   EXPECT_TRUE(WaitForDisabled("")) << ReadFileBytes(DisabledFile());
+  EXPECT_TRUE(app.WaitForLogMatch(
+      [&](const std::wstring& log) { return CountOccurrences(log, L"extra 主体运行") == bodyRuns + 1; }));
   Run(L"extra", L"额外的输出");
+  // Off again, and the manager itself: entries in load order.
   ClickRow(manager, L"plugin-manager.lua");
   ClickRow(manager, L"extra.lua");
   EXPECT_TRUE(WaitForDisabled("extra.lua\r\nplugin-manager.lua\r\n")) << ReadFileBytes(DisabledFile());
@@ -233,6 +244,85 @@ TEST_F(WindowsTest, DisablingTheManagerWarnsAndRestartKeepsTheState) {
   SIZE client = ClientSize(restarted.MainWindow());
   ClickAt(restarted.MainWindow(), client.cx - Scale(21), Scale(18));
   EXPECT_EQ(restarted.WaitForExit(), 0);
+}
+
+TEST_F(WindowsTest, MenuShowsAtMostTwelveEntriesOrAnEmptyRow) {
+  std::string script = TestBasicScript(true);
+  for (int i = 1; i <= 13; ++i) {
+    script += "host.menu(\"项目 " + std::to_string(i) + "\", \"echo 项目" + std::to_string(i) + "\")\n";
+  }
+  WritePlugin(L"basic.lua", script);  // 2 + 13 entries
+  StartConsole();
+  ClickMenuButton();
+  HWND menu = WaitForMenu(true);
+  ASSERT_NE(menu, nullptr);
+  SIZE size = ClientSize(menu);
+  int rowHeight = (size.cy - Scale(4)) / 12;
+  EXPECT_EQ(size.cy, 12 * rowHeight + Scale(4)) << "not twelve rows high";
+  EXPECT_GE(rowHeight, Scale(26));
+  // The twelfth row runs its entry (the tenth of this script).
+  ClickAt(menu, Scale(60), Scale(2) + 11 * rowHeight + rowHeight / 2);
+  WaitForMenu(false);
+  EXPECT_TRUE(app.WaitForLog(L"| 项目10\r\n"));
+  // Below the last row (where a thirteenth would be) nothing runs; the menu closes.
+  ClickMenuButton();
+  WaitForMenu(true);
+  std::wstring before = app.ReadLog();
+  ClickAt(menu, Scale(60), Scale(2) + 12 * rowHeight + rowHeight / 2);
+  WaitForMenu(false);
+  app.Settle();
+  EXPECT_EQ(app.ReadLog(), before);
+}
+
+TEST_F(WindowsTest, EmptyMenuIsOneRowAndEnterDoesNothing) {
+  WritePlugin(L"basic.lua", "host.skip_loading()\nhost.register{ name = \"ls\", run = function() end }\n");
+  StartConsole();
+  ClickMenuButton();
+  HWND menu = WaitForMenu(true);
+  ASSERT_NE(menu, nullptr);
+  SIZE size = ClientSize(menu);
+  EXPECT_GE(size.cy - Scale(4), Scale(26));
+  EXPECT_LT(size.cy - Scale(4), 2 * Scale(26)) << "more than one row";
+  SaveScreenshot(L"menu-empty");
+  std::wstring before = app.ReadLog();
+  app.PressKey(VK_RETURN, menu);
+  app.Settle();
+  EXPECT_TRUE(IsWindowVisible(menu)) << "Enter closed the empty menu";
+  EXPECT_EQ(app.ReadLog(), before);
+  app.PressKey(VK_ESCAPE, menu);
+  WaitForMenu(false);
+}
+
+// When the new copy cannot start, this one keeps running, says so, and still
+// holds the single-instance rule.
+TEST_F(WindowsTest, RestartThatCannotStartKeepsTheProgramRunning) {
+  CopyShippedPlugins();
+  StartConsole();
+  HWND manager = OpenManager();
+  ASSERT_NE(manager, nullptr);
+  // The running executable is renamed: the restart finds nothing at its path.
+  const std::wstring moved = folder.path() + L"\\moved.exe";
+  if (!MoveFileW(exePath.c_str(), moved.c_str())) {
+    GTEST_SKIP() << "the running executable cannot be renamed here (error " << GetLastError() << ")";
+  }
+  ClickApply(manager);
+  std::wstring question = Answer(IDYES, L"插件管理");
+  EXPECT_EQ(Narrow(question), Narrow(L"保存修改并重启程序？\n\n程序会立即退出，然后自动重新启动。"));
+  ASSERT_TRUE(app.WaitForLog(L"无法重新启动程序：")) << "no message about the failed restart";
+  EXPECT_TRUE(app.Running());
+  std::vector<LogLine> lines = Log();
+  int report = FindLineStarting(lines, L"无法重新启动程序：");
+  ASSERT_GE(report, 0);
+  EXPECT_EQ(Narrow(lines[static_cast<size_t>(report)].text), Narrow(L"无法重新启动程序：" + exePath));
+  Run(L"echo 仍在运行", L"仍在运行");
+  // A second copy is still refused.
+  AppProcess second;
+  ASSERT_TRUE(second.Start(moved, {{L"QUORVANTLINE_UPDATE_URL", L"http://127.0.0.1:9/"}}));
+  HWND box = second.WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "the second copy was not refused";
+  EXPECT_NE(MessageBoxText(box).find(L"已经在运行"), std::wstring::npos);
+  PressMessageBoxButton(box, IDOK);
+  EXPECT_EQ(second.WaitForExit(), 0);
 }
 
 }  // namespace
