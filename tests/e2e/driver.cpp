@@ -469,12 +469,6 @@ bool NumbersConsecutive(const std::vector<LogLine>& lines, std::wstring* problem
   return true;
 }
 
-std::vector<std::wstring> Texts(const std::vector<LogLine>& lines) {
-  std::vector<std::wstring> texts;
-  for (const LogLine& line : lines) texts.push_back(line.text);
-  return texts;
-}
-
 int FindLine(const std::vector<LogLine>& lines, const std::wstring& text, int start) {
   for (int i = start < 0 ? 0 : start; i < static_cast<int>(lines.size()); ++i) {
     if (lines[static_cast<size_t>(i)].text == text) return i;

@@ -148,8 +148,6 @@ struct LogLine {
 std::vector<LogLine> ParseLog(const std::wstring& log);
 // True when every line is numbered and the numbers rise by one from the first.
 bool NumbersConsecutive(const std::vector<LogLine>& lines, std::wstring* problem);
-// The texts of the lines, without their numbers.
-std::vector<std::wstring> Texts(const std::vector<LogLine>& lines);
 // Index of the first line whose text equals text at or after start, or -1.
 int FindLine(const std::vector<LogLine>& lines, const std::wstring& text, int start = 0);
 // Index of the first line whose text starts with prefix at or after start, or -1.

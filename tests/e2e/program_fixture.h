@@ -35,7 +35,6 @@ class ProgramTest : public ::testing::Test {
   std::vector<LogLine> Log() const { return ParseLog(app.ReadLog()); }
   // Kills any copy of the program still running from this test's folder.
   void KillStrayCopies();
-  int Dpi() const { return dpi_; }
   int Scale(int pixels) const { return ScaleFor(pixels, dpi_); }
   // The saved enable state: plugins\plugin-manager\disabled.txt.
   std::wstring DisabledFile() const { return pluginsFolder + L"\\plugin-manager\\disabled.txt"; }
