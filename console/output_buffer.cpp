@@ -67,6 +67,10 @@ ViewUpdate PlanViewUpdate(const OutputLog& log) {
   if (log.shownStart == buffer.StartPosition() && log.shownEnd < buffer.EndPosition()) {
     return ViewUpdate::kAppendTail;
   }
+  if (log.shownStart < buffer.StartPosition() && buffer.StartPosition() < log.shownEnd &&
+      log.shownEnd <= buffer.EndPosition()) {
+    return ViewUpdate::kDropHeadAppendTail;
+  }
   return ViewUpdate::kReplaceAll;
 }
 
@@ -87,6 +91,10 @@ void ShowOutputLog(OutputLog& log, HWND view) {
   switch (PlanViewUpdate(log)) {
     case ViewUpdate::kNone:
       return;
+    case ViewUpdate::kDropHeadAppendTail:
+      SendMessageW(view, EM_SETSEL, 0, static_cast<LPARAM>(buffer.StartPosition() - log.shownStart));
+      SendMessageW(view, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+      [[fallthrough]];
     case ViewUpdate::kAppendTail: {
       const std::wstring tail(buffer.Text().substr(buffer.Text().size() - (buffer.EndPosition() - log.shownEnd)));
       const int length = GetWindowTextLengthW(view);

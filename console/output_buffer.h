@@ -59,11 +59,13 @@ struct OutputLog {
   std::uint64_t shownEnd = 0;
 };
 
-enum class ViewUpdate { kNone, kAppendTail, kReplaceAll };
+enum class ViewUpdate { kNone, kAppendTail, kDropHeadAppendTail, kReplaceAll };
 
-// What the view needs to show the buffer: nothing, only the text appended
-// since it was last brought up to date, or the whole text when lines were
-// dropped from the front meanwhile.
+// What the view needs to show the buffer: nothing; only the text appended
+// since it was last brought up to date; the lines dropped from the front cut
+// out of the view and the new text appended (re-laying out 200000 units for
+// every line costs the control some 100 ms); or, when everything the view
+// showed has been dropped, the whole text.
 ViewUpdate PlanViewUpdate(const OutputLog& log);
 
 // Appends text to the log; shows it at once unless collect is set (then the

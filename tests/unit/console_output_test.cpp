@@ -123,7 +123,11 @@ TEST(ConsoleOutput, ViewIsBroughtUpToDateByAppendingOrReplacing) {
   log.shownEnd = log.buffer.EndPosition();
   EXPECT_EQ(PlanViewUpdate(log), ViewUpdate::kNone);
   for (int i = 0; i < 100; ++i) log.buffer.Append(L"filling the log\r\n");
-  EXPECT_EQ(PlanViewUpdate(log), ViewUpdate::kReplaceAll);
+  EXPECT_EQ(PlanViewUpdate(log), ViewUpdate::kReplaceAll);  // nothing shown is left
+  log.shownStart = log.buffer.StartPosition();
+  log.shownEnd = log.buffer.EndPosition();
+  log.buffer.Append(L"one more line\r\n");
+  EXPECT_EQ(PlanViewUpdate(log), ViewUpdate::kDropHeadAppendTail);
 }
 
 // Appends a script of output to a log, either each shown at once or all
@@ -207,6 +211,25 @@ TEST(ConsoleOutput, TextIsDroppedWithoutAnOutputView) {
   AppendOutput(L"lost\r\n");
   EXPECT_EQ(Console().output.buffer.Text(), L"");
   EXPECT_EQ(Console().output.buffer.LineCounter(), 1);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(ConsoleOutput, ShownAppendsPastTheCapKeepTheControlEqualToTheBuffer) {
+  test::HiddenOutputView view;
+  OutputLog log{OutputBuffer(2000)};
+  for (int i = 0; i < 400; ++i) {
+    // Line lengths vary so that drops cut at different places; some pieces
+    // leave their line open and the next one continues it.
+    std::wstring piece(static_cast<size_t>((i * 37) % 150), static_cast<wchar_t>(L'a' + i % 26));
+    if (i % 7 != 0) piece += L"\r\n";
+    AppendToLog(log, view.get(), piece, false);
+    ASSERT_EQ(view.Text(), std::wstring(log.buffer.Text())) << "after append " << i;
+  }
 }
 
 }  // namespace
