@@ -25,7 +25,7 @@ namespace {
 
 using e2e::AppProcess;
 using e2e::TempFolder;
-using e2e::WriteUtf8File;
+using e2e::WriteBytes;
 
 double Now() {
   static const double frequency = [] {
@@ -143,7 +143,7 @@ end
 
 bool LoadBenchPlugins(PluginHost& host, const std::wstring& folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
-  if (!WriteUtf8File(folder + L"\\basic.lua", std::string(kWorkloads) + kBenchScript)) return false;
+  if (!WriteBytes(folder + L"\\basic.lua", std::string(kWorkloads) + kBenchScript)) return false;
   host.pluginsDir = folder;
   LoadPlugins(host);
   TakePendingLog(host);
@@ -181,7 +181,7 @@ double LoadPassMilliseconds(const std::wstring& folder) {
 
 bool WriteSmallScripts(const std::wstring& folder, int count) {
   CreateDirectoryW(folder.c_str(), nullptr);
-  bool ok = WriteUtf8File(folder + L"\\basic.lua", "host.register{ name = \"ls\", run = function() end }\n");
+  bool ok = WriteBytes(folder + L"\\basic.lua", "host.register{ name = \"ls\", run = function() end }\n");
   for (int i = 1; i < count; ++i) {
     char script[512];
     std::snprintf(script, sizeof script,
@@ -192,7 +192,7 @@ bool WriteSmallScripts(const std::wstring& folder, int count) {
                   i, i, i, i, i);
     wchar_t name[32];
     swprintf(name, 32, L"\\plugin%02d.lua", i);
-    ok = WriteUtf8File(folder + name, script) && ok;
+    ok = WriteBytes(folder + name, script) && ok;
   }
   return ok;
 }
@@ -338,7 +338,7 @@ int Run(int argc, wchar_t** argv) {
     CreateDirectoryW((programFolder + L"\\plugins").c_str(), nullptr);
     const std::wstring programCopy = programFolder + L"\\quorvantline.exe";
     if (!CopyFileW(programExe.c_str(), programCopy.c_str(), FALSE) ||
-        !WriteUtf8File(programFolder + L"\\plugins\\basic.lua",
+        !WriteBytes(programFolder + L"\\plugins\\basic.lua",
                        "host.skip_loading()\nhost.register{ name = \"ls\", run = function() end }\n")) {
       std::fprintf(stderr, "cannot copy %s\n", e2e::Narrow(programExe).c_str());
       return 1;

@@ -93,97 +93,6 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
   }
 }
 
-// ---- Files ------------------------------------------------------------------
-
-TempFolder::TempFolder() {
-  wchar_t base[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH, base);
-  static int counter = 0;
-  for (;;) {
-    std::wstring candidate = std::wstring(base) + L"qv-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                             std::to_wstring(GetTickCount64() % 100000) + L"-" + std::to_wstring(++counter);
-    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-      path_ = candidate;
-      return;
-    }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return;
-  }
-}
-
-TempFolder::~TempFolder() {
-  if (!path_.empty()) RemoveTree(path_);
-}
-
-bool FolderExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool FileExists(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool WriteUtf8File(const std::wstring& path, const std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == content.size();
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string content;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
-  CloseHandle(file);
-  return content;
-}
-
-bool CopyFolder(const std::wstring& from, const std::wstring& to) {
-  CreateDirectoryW(to.c_str(), nullptr);
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  do {
-    std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ok = CopyFolder(from + L"\\" + name, to + L"\\" + name) && ok;
-    } else {
-      ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
-    }
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
-  return ok;
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
 // ---- Windows of any process ---------------------------------------------------
 
 std::vector<HWND> TopLevelWindows(DWORD processId, const wchar_t* className) {
@@ -521,7 +430,7 @@ void SaveScreenshot(const std::wstring& name, DWORD settleMs) {
     std::string content(reinterpret_cast<const char*>(&header), sizeof header);
     content.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     content.append(static_cast<const char*>(bits), imageSize);
-    WriteUtf8File(WindowsPath(Narrow(folder)) + L"\\" + name + L".bmp", content);
+    WriteBytes(WindowsPath(Narrow(folder)) + L"\\" + name + L".bmp", content);
     SelectObject(memory, old);
     DeleteObject(bitmap);
   }

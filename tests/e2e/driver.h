@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/test_files.h"
+
 namespace qv::e2e {
 
 using std::chrono::milliseconds;
@@ -38,25 +40,14 @@ bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = kD
 
 // ---- Files ------------------------------------------------------------------
 
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
-
-bool FolderExists(const std::wstring& path);
-bool FileExists(const std::wstring& path);
-bool WriteUtf8File(const std::wstring& path, const std::string& content);
-std::string ReadFileBytes(const std::wstring& path);
-bool CopyFolder(const std::wstring& from, const std::wstring& to);
-void RemoveTree(const std::wstring& path);
+// Temporary folders and whole-file reads and writes, shared with the unit tests.
+using test::CopyFolder;
+using test::FileExists;
+using test::FolderExists;
+using test::RemoveTree;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& text);
 

@@ -88,7 +88,7 @@ void ProgramTest::KillStrayCopies() {
 
 void ProgramTest::WritePlugin(const std::wstring& name, const std::string& content) {
   CreateDirectoryW(pluginsFolder.c_str(), nullptr);
-  ASSERT_TRUE(WriteUtf8File(pluginsFolder + L"\\" + name, content));
+  ASSERT_TRUE(WriteBytes(pluginsFolder + L"\\" + name, content));
 }
 
 void ProgramTest::CopyShippedPlugins() { ASSERT_TRUE(CopyFolder(SourcePluginsFolder(), pluginsFolder)); }

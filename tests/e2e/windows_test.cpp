@@ -66,7 +66,7 @@ class WindowsTest : public ProgramTest {
     ClickAt(manager, applyRight - Scale(59), client.cy - Scale(12) - Scale(14));
   }
   bool WaitForDisabled(const std::string& content) {
-    return WaitUntil([&] { return FileExists(DisabledFile()) && ReadFileBytes(DisabledFile()) == content; });
+    return WaitUntil([&] { return FileExists(DisabledFile()) && ReadBytes(DisabledFile()) == content; });
   }
   // Answers the message box that must now be open and returns its text.
   std::wstring Answer(int button, const wchar_t* caption) {
@@ -160,38 +160,38 @@ TEST_F(WindowsTest, PluginManagerTogglesRowsAndEscapeReverts) {
 
   // A click switches the plugin at once and saves the choice.
   ClickRow(manager, L"extra.lua");
-  ASSERT_TRUE(WaitForDisabled("extra.lua\r\n")) << ReadFileBytes(DisabledFile());
+  ASSERT_TRUE(WaitForDisabled("extra.lua\r\n")) << ReadBytes(DisabledFile());
   Run(L"extra", L"未知命令：extra");
   // basic.lua cannot be switched off.
   ClickRow(manager, L"basic.lua");
-  EXPECT_EQ(ReadFileBytes(DisabledFile()), "extra.lua\r\n");
+  EXPECT_EQ(ReadBytes(DisabledFile()), "extra.lua\r\n");
   Run(L"echo 基本命令还在", L"基本命令还在");
   // A plugin whose loading failed cannot be switched.
   ClickRow(manager, L"broken.lua");
-  EXPECT_EQ(ReadFileBytes(DisabledFile()), "extra.lua\r\n");
+  EXPECT_EQ(ReadBytes(DisabledFile()), "extra.lua\r\n");
   // Switched on again, the plugin's body runs and its print shows at once.
   int bodyRuns = CountOccurrences(app.ReadLog(), L"extra 主体运行");
   ClickRow(manager, L"extra.lua");
-  EXPECT_TRUE(WaitForDisabled("")) << ReadFileBytes(DisabledFile());
+  EXPECT_TRUE(WaitForDisabled("")) << ReadBytes(DisabledFile());
   EXPECT_TRUE(app.WaitForLogMatch(
       [&](const std::wstring& log) { return CountOccurrences(log, L"extra 主体运行") == bodyRuns + 1; }));
   Run(L"extra", L"额外的输出");
   // Off again, and the manager itself: entries in load order.
   ClickRow(manager, L"plugin-manager.lua");
   ClickRow(manager, L"extra.lua");
-  EXPECT_TRUE(WaitForDisabled("extra.lua\r\nplugin-manager.lua\r\n")) << ReadFileBytes(DisabledFile());
+  EXPECT_TRUE(WaitForDisabled("extra.lua\r\nplugin-manager.lua\r\n")) << ReadBytes(DisabledFile());
 
   // Escape asks; No keeps the window and the changes.
   PostMessageW(manager, WM_KEYDOWN, VK_ESCAPE, 1);
   std::wstring question = Answer(IDNO, L"插件管理");
   EXPECT_EQ(Narrow(question), Narrow(L"放弃本次修改并关闭？\n\n本次对插件启用状态的更改不会被保存。"));
   EXPECT_TRUE(IsWindowVisible(manager));
-  EXPECT_EQ(ReadFileBytes(DisabledFile()), "extra.lua\r\nplugin-manager.lua\r\n");
+  EXPECT_EQ(ReadBytes(DisabledFile()), "extra.lua\r\nplugin-manager.lua\r\n");
   // Yes restores the state from when the window opened, and closes it.
   PostMessageW(manager, WM_KEYDOWN, VK_ESCAPE, 1);
   Answer(IDYES, L"插件管理");
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(manager); })) << "the manager stayed open";
-  EXPECT_TRUE(WaitForDisabled("")) << ReadFileBytes(DisabledFile());
+  EXPECT_TRUE(WaitForDisabled("")) << ReadBytes(DisabledFile());
   Run(L"extra", L"额外的输出");
   app.Enter(L"manager");
   HWND reopened = app.WaitForWindow(kManagerClass);
@@ -206,7 +206,7 @@ TEST_F(WindowsTest, DisablingTheManagerWarnsAndRestartKeepsTheState) {
   HWND manager = OpenManager();
   ASSERT_NE(manager, nullptr);
   ClickRow(manager, L"plugin-manager.lua");
-  ASSERT_TRUE(WaitForDisabled("plugin-manager.lua\r\n")) << ReadFileBytes(DisabledFile());
+  ASSERT_TRUE(WaitForDisabled("plugin-manager.lua\r\n")) << ReadBytes(DisabledFile());
 
   // "应用并重启" warns with the full path of disabled.txt; No keeps everything open.
   ClickApply(manager);
@@ -240,7 +240,7 @@ TEST_F(WindowsTest, DisablingTheManagerWarnsAndRestartKeepsTheState) {
   EXPECT_NE(restarted.ReadLog().find(L"，跳过 1 个已禁用，"), std::wstring::npos) << Narrow(restarted.ReadLog());
   restarted.Enter(L"manager");
   EXPECT_TRUE(restarted.WaitForLog(L"未知命令：manager"));
-  EXPECT_EQ(ReadFileBytes(DisabledFile()), "plugin-manager.lua\r\n");
+  EXPECT_EQ(ReadBytes(DisabledFile()), "plugin-manager.lua\r\n");
   SIZE client = ClientSize(restarted.MainWindow());
   ClickAt(restarted.MainWindow(), client.cx - Scale(21), Scale(18));
   EXPECT_EQ(restarted.WaitForExit(), 0);

@@ -8,29 +8,10 @@
 #include <vector>
 
 #include "host/plugin_host.h"
+#include "tests/support/test_files.h"
 
 namespace qv::test {
 
-// A fresh folder under the temporary directory, removed with its content.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::wstring& path() const { return path_; }
-  std::wstring Child(const std::wstring& name) const { return path_ + L"\\" + name; }
-  // Writes bytes to a file inside the folder (sub-folders are created).
-  std::wstring Write(const std::wstring& name, const std::string& bytes) const;
-
- private:
-  std::wstring path_;
-};
-
-std::string ReadBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
-bool FolderExists(const std::wstring& path);
 // The source tree's plugin folder as a Windows path.
 std::wstring SourcePluginsDir();
 
