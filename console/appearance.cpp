@@ -87,4 +87,11 @@ void ApplyFrameColors(HWND window) {
   dwm.SetWindowAttribute(window, kWindowCornerPreference, kCornerRound);
 }
 
+void DrawTextLine(HDC dc, HFONT font, std::wstring_view text, RECT area, COLORREF color, UINT format) {
+  SelectedObject selected(dc, font);
+  SetTextColor(dc, color);
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextW(dc, text.data(), static_cast<int>(text.size()), &area, DT_NOPREFIX | DT_SINGLELINE | format);
+}
+
 }  // namespace qv

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace qv {
 
 // UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi.
@@ -18,5 +20,9 @@ void ApplyOutputMargins();
 void ApplyDarkTheme(HWND window);
 // Dark frame, caption and border colours and round corners (Windows 11).
 void ApplyFrameColors(HWND window);
+
+// One line of text in the font and colour, on a transparent background
+// (DT_SINGLELINE | DT_NOPREFIX plus format); the DC's font is restored.
+void DrawTextLine(HDC dc, HFONT font, std::wstring_view text, RECT area, COLORREF color, UINT format);
 
 }  // namespace qv

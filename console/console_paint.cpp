@@ -1,6 +1,6 @@
 // Painting of the console view and the drawn title bar.
 #include "app/globals.h"
-#include "app/handles.h"
+#include "console/appearance.h"
 #include "console/console_state.h"
 #include "console/console_window.h"
 #include "console/layout.h"
@@ -10,12 +10,6 @@ namespace qv {
 namespace {
 
 LayoutMetrics CurrentMetrics() { return {CurrentDpi, Console().lineHeight, Console().charWidth}; }
-
-void DrawLabel(HDC dc, const wchar_t* text, RECT rect, COLORREF color, UINT format) {
-  SetTextColor(dc, color);
-  SetBkMode(dc, TRANSPARENT);
-  DrawTextW(dc, text, -1, &rect, DT_NOPREFIX | DT_SINGLELINE | format);
-}
 
 constexpr UINT kCentred = DT_VCENTER | DT_CENTER;
 
@@ -31,13 +25,12 @@ void PaintConsoleView(HDC dc, int width, int height) {
   FrameRect(dc, &panels.output, SharedBrushes.border);
 
   const InputRowParts row = ComputeInputRow(panels.inputRow, metrics);
-  SelectedObject font(dc, console.uiFont);
   const bool focused = console.inputLine && GetFocus() == console.inputLine;
-  DrawLabel(dc, L">", row.prompt, focused ? kTextColor : kDimTextColor, 0);
+  DrawTextLine(dc, console.uiFont, L">", row.prompt, focused ? kTextColor : kDimTextColor, 0);
 
   FillRect(dc, &row.menuButton, console.menuOpen ? SharedBrushes.highlight : SharedBrushes.background);
   FrameRect(dc, &row.menuButton, SharedBrushes.border);
-  DrawLabel(dc, L"v", row.menuButton, kTextColor, kCentred);
+  DrawTextLine(dc, console.uiFont, L"v", row.menuButton, kTextColor, kCentred);
 }
 
 void PaintTitleBar(HDC dc, int width) {
@@ -52,15 +45,12 @@ void PaintTitleBar(HDC dc, int width) {
   const RECT bottomLine{0, buttons.bar.bottom - 1, width, buttons.bar.bottom};
   FillRect(dc, &bottomLine, SharedBrushes.border);
 
-  {
-    SelectedObject font(dc, console.titleFont ? console.titleFont : console.uiFont);
-    const RECT title{Scale(14), 0, buttons.minimize.left - Scale(8), buttons.bar.bottom};
-    DrawLabel(dc, kProgramTitle, title, kTextColor, DT_VCENTER);
-  }
-  SelectedObject font(dc, console.uiFont);
-  DrawLabel(dc, L"-", buttons.minimize, kTextColor, kCentred);
-  DrawLabel(dc, L"pin", buttons.pin, console.pinned ? kTextColor : kDimTextColor, kCentred);
-  DrawLabel(dc, L"x", buttons.close, kTextColor, kCentred);
+  const RECT title{Scale(14), 0, buttons.minimize.left - Scale(8), buttons.bar.bottom};
+  DrawTextLine(dc, console.titleFont ? console.titleFont : console.uiFont, kProgramTitle, title, kTextColor,
+               DT_VCENTER);
+  DrawTextLine(dc, console.uiFont, L"-", buttons.minimize, kTextColor, kCentred);
+  DrawTextLine(dc, console.uiFont, L"pin", buttons.pin, console.pinned ? kTextColor : kDimTextColor, kCentred);
+  DrawTextLine(dc, console.uiFont, L"x", buttons.close, kTextColor, kCentred);
 }
 
 }  // namespace qv

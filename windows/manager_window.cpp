@@ -10,6 +10,7 @@
 #include "app/files.h"
 #include "app/globals.h"
 #include "app/handles.h"
+#include "console/appearance.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
 #include "windows/layout.h"
@@ -23,7 +24,6 @@ constexpr wchar_t kManagerTitle[] = L"插件管理";
 constexpr wchar_t kManagerScript[] = L"plugin-manager.lua";
 constexpr wchar_t kDiscardQuestion[] = L"放弃本次修改并关闭？\n\n本次对插件启用状态的更改不会被保存。";
 constexpr wchar_t kHintText[] = L"点击行切换，Esc 放弃修改";
-constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
 // Started when the owner, the console, becomes active (as right after the
 // "manager" command, which gives the focus back to the input line); when it
 // fires the window is raised above the console again. Windows keeps an owned
@@ -32,24 +32,18 @@ constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
 constexpr UINT_PTR kKeepAboveOwnerTimer = 1;
 constexpr UINT kKeepAboveOwnerDelayMs = 100;
 
-void DrawLine(HDC dc, HFONT font, const std::wstring& text, RECT area, COLORREF color, UINT extraFormat = 0) {
-  SelectedObject selected(dc, font);
-  SetTextColor(dc, color);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kTextFormat | extraFormat);
-}
-
 void DrawButton(HDC dc, const RECT& button, const wchar_t* text) {
   FrameRect(dc, &button, SharedBrushes.border);
-  DrawLine(dc, Console().uiFont, text, button, kTextColor, DT_CENTER);
+  DrawTextLine(dc, Console().uiFont, text, button, kTextColor, DT_VCENTER | DT_CENTER);
 }
 
 void DrawRow(HDC dc, const RECT& client, int index, const PluginSummary& summary) {
   const RECT row = ManagerRowRect(client, index, CurrentDpi);
   if (!summary.enabled) FillRect(dc, &row, SharedBrushes.dim);
-  DrawLine(dc, Console().uiFont, PluginRowLabel(summary), ManagerLabelRect(row, CurrentDpi),
-           summary.enabled ? kTextColor : kDimTextColor);
-  DrawLine(dc, Console().uiFont, PluginStateText(summary), ManagerStateRect(row, CurrentDpi), kDimTextColor,
-           DT_RIGHT);
+  DrawTextLine(dc, Console().uiFont, PluginRowLabel(summary), ManagerLabelRect(row, CurrentDpi),
+               summary.enabled ? kTextColor : kDimTextColor, DT_VCENTER);
+  DrawTextLine(dc, Console().uiFont, PluginStateText(summary), ManagerStateRect(row, CurrentDpi), kDimTextColor,
+               DT_VCENTER | DT_RIGHT);
   const RECT separator = ManagerSeparatorRect(row);
   FillRect(dc, &separator, SharedBrushes.border);
 }
@@ -61,16 +55,15 @@ void OnPaint(HWND window) {
   GetClientRect(window, &client);
   FillRect(dc, &client, SharedBrushes.background);
   FrameRect(dc, &client, SharedBrushes.border);
-  SetBkMode(dc, TRANSPARENT);
 
   const ConsoleState& console = Console();
-  DrawLine(dc, console.titleFont ? console.titleFont : console.uiFont, kManagerTitle,
-           ManagerTitleRect(client, CurrentDpi), kTextColor);
+  DrawTextLine(dc, console.titleFont ? console.titleFont : console.uiFont, kManagerTitle,
+               ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
   if (GlobalHost) {
     const auto& rows = GlobalHost->pluginList;
     for (size_t i = 0; i < rows.size(); ++i) DrawRow(dc, client, static_cast<int>(i), rows[i]);
     const ManagerFooter footer = ManagerFooterRects(client, CurrentDpi);
-    DrawLine(dc, console.uiFont, kHintText, footer.hint, kDimTextColor);
+    DrawTextLine(dc, console.uiFont, kHintText, footer.hint, kDimTextColor, DT_VCENTER);
     DrawButton(dc, footer.apply, L"应用并重启");
     DrawButton(dc, footer.close, L"关闭");
   }

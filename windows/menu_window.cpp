@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/handles.h"
 #include "console/command_line.h"
+#include "console/appearance.h"
 #include "console/console_state.h"
 #include "windows/layout.h"
 
@@ -19,17 +20,10 @@ namespace {
 
 constexpr COLORREF kMenuTextColor = kTextColor;
 constexpr COLORREF kEmptyMenuTextColor = kDimTextColor;
-constexpr UINT kTextFormat = DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;
 
 int VisibleEntries() { return GlobalHost ? VisibleMenuEntryCount(GlobalHost->menuItems.size()) : 0; }
 
 int CurrentRowHeight() { return MenuRowHeight(Console().lineHeight, CurrentDpi); }
-
-void DrawLine(HDC dc, const std::wstring& text, RECT area, COLORREF color, UINT extraFormat) {
-  SelectedObject font(dc, Console().uiFont);
-  SetTextColor(dc, color);
-  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, kTextFormat | extraFormat);
-}
 
 void OnPaint(HWND window) {
   PAINTSTRUCT paint;
@@ -38,7 +32,6 @@ void OnPaint(HWND window) {
   GetClientRect(window, &client);
   FillRect(dc, &client, SharedBrushes.dim);
   FrameRect(dc, &client, SharedBrushes.border);
-  SetBkMode(dc, TRANSPARENT);
 
   const int rowHeight = CurrentRowHeight();
   const int visible = VisibleEntries();
@@ -47,11 +40,12 @@ void OnPaint(HWND window) {
     for (int i = 0; i < visible; ++i) {
       const RECT row = MenuRowRect(client, i, rowHeight, CurrentDpi);
       if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight);
-      DrawLine(dc, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor, 0);
+      DrawTextLine(dc, Console().uiFont, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
+                   DT_VCENTER);
     }
   } else {
-    DrawLine(dc, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi), kEmptyMenuTextColor,
-             DT_CENTER);
+    DrawTextLine(dc, Console().uiFont, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi),
+                 kEmptyMenuTextColor, DT_VCENTER | DT_CENTER);
   }
   EndPaint(window, &paint);
 }
