@@ -26,6 +26,17 @@ void Click(HWND window, int x, int y) { SendMessageW(window, WM_LBUTTONDOWN, MK_
 
 int RowMiddle(int row) { return 48 + 34 * row + 17; }
 
+// The top-level window of this process with the class and title, as a driver
+// finds it; test programs running beside this one may have their own.
+HWND FindOwnTopLevelWindow(const wchar_t* className, const wchar_t* title) {
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, title)) != nullptr;) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return window;
+  }
+  return nullptr;
+}
+
 TEST(ManagerWindow, OpensCentredOnTheConsoleAtEachDpi) {
   const struct {
     int dpi, width, height;
@@ -40,7 +51,7 @@ TEST(ManagerWindow, OpensCentredOnTheConsoleAtEachDpi) {
     CurrentDpi = 96;
     const HWND manager = Console().pluginManagerWindow;
     ASSERT_NE(manager, nullptr);
-    EXPECT_EQ(FindWindowW(kManagerWindowClass, L"插件管理"), manager);
+    EXPECT_EQ(FindOwnTopLevelWindow(kManagerWindowClass, L"插件管理"), manager);
     EXPECT_EQ(GetWindow(manager, GW_OWNER), console.window());
     RECT frame;
     GetWindowRect(manager, &frame);
