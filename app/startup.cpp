@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/system_calls.h"
 #include "console/appearance.h"
+#include "console/call_wait.h"
 #include "console/console_state.h"
 #include "console/console_window.h"
 #include "console/layout.h"
@@ -66,7 +67,9 @@ void CreateHostAndLoadPlugins() {
     if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
   };
   host.onOpenPluginManager = OpenPluginManager;
-  host.onScriptCallEnd = ShowCollectedOutput;
+  host.onCallBegin = BeginScriptCall;
+  host.onCallWait = PumpDuringCall;
+  host.onCallEnd = EndScriptCall;
   LoadPlugins(host);
 }
 

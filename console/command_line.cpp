@@ -60,9 +60,10 @@ void RunPluginCommand(PluginHost& host, const SplitLine& split) {
 }  // namespace
 
 void ExecuteCommandLine(const std::wstring& line) {
+  ConsoleState& console = Console();
+  if (console.callRunning) return;  // one call at a time
   const std::wstring trimmed = TrimWhitespace(line);
   if (trimmed.empty()) return;
-  ConsoleState& console = Console();
   if (console.inputLine) ClearInputLine(console.inputLine);
 
   AppendOutput(L"> " + line + L"\r\n");

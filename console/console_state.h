@@ -53,6 +53,11 @@ struct ConsoleState {
   int fadeAlpha = 0;
   int fadePhase = 0;  // 0 none, 1 fading in, 2 fading out
   bool updateCheckStarted = false;
+
+  // A call into script code runs on the script thread (see call_wait.h).
+  bool callRunning = false;
+  bool closePending = false;
+  std::vector<MSG> deferredMessages;
 };
 
 // The one console state of the process.

@@ -180,6 +180,16 @@ LRESULT OnPaint(HWND window) {
   return 0;
 }
 
+// Closing waits for a running script call to end or be cut off.
+LRESULT OnClose(HWND window) {
+  if (Console().callRunning) {
+    Console().closePending = true;
+    return 0;
+  }
+  DestroyWindow(window);
+  return 0;
+}
+
 LRESULT OnGetMinMaxInfo(LPARAM lParam) {
   RECT frame{0, 0, Scale(660), Scale(460)};
   AdjustFrameRect(frame, CurrentDpi);
@@ -284,7 +294,7 @@ LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_SETFOCUS: return OnSetFocus(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
-    case WM_CLOSE: DestroyWindow(window); return 0;
+    case WM_CLOSE: return OnClose(window);
     case WM_ERASEBKGND: return 1;
     case WM_GETMINMAXINFO: return OnGetMinMaxInfo(lParam);
     case WM_NCHITTEST: return OnNcHitTest(window, wParam, lParam);

@@ -126,8 +126,7 @@ void ClearOutputLog(OutputLog& log, HWND view) {
 void AppendOutput(const std::wstring& text) {
   ConsoleState& console = Console();
   if (console.outputView == nullptr || text.empty()) return;
-  const bool scriptRunning = GlobalHost && GlobalHost->scriptCallDepth > 0;
-  AppendToLog(console.output, console.outputView, text, scriptRunning);
+  AppendToLog(console.output, console.outputView, text, false);
 }
 
 void ClearOutput() { ClearOutputLog(Console().output, Console().outputView); }

@@ -77,8 +77,8 @@ void ShowOutputLog(OutputLog& log, HWND view);
 void ClearOutputLog(OutputLog& log, HWND view);
 
 // The console's log (installed as the plugin host's onOutput and onClear).
-// While a call into script code runs, appends are collected and shown when
-// the call returns (ShowCollectedOutput, the host's onScriptCallEnd).
+// A call into script code runs on the script thread; the host hands its
+// output over in batches while it runs, and each batch is shown at once.
 void AppendOutput(const std::wstring& text);
 void ClearOutput();
 void ShowCollectedOutput();

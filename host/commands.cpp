@@ -1,4 +1,6 @@
 // The command table: host.register, insertion rules and lookups.
+#include <algorithm>
+
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
@@ -13,20 +15,38 @@ int HostRegister(lua_State* L) {
     return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
   }
   lua_getfield(L, 1, "name");
-  const char* name = luaL_checklstring(L, -1, nullptr);
+  size_t nameLength = 0;
+  const char* name = luaL_checklstring(L, -1, &nameLength);
   lua_getfield(L, 1, "help");
-  const char* help = luaL_optlstring(L, -1, "", nullptr);
+  size_t helpLength = 0;
+  const char* help = luaL_optlstring(L, -1, "", &helpLength);
   lua_getfield(L, 1, "run");
   if (lua_type(L, -1) != LUA_TFUNCTION) {
     lua_pop(L, 3);
     return luaL_error(L, "host.register 缺少 run 函数");
+  }
+  if (nameLength > kNameLengthLimit) {
+    return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
+  }
+  if (helpLength > kTextLengthLimit) {
+    return luaL_error(L, "host.register：说明太长（最多 %d 字节）", static_cast<int>(kTextLengthLimit));
+  }
+  host = HostFrom(L);  // the fields' metamethods may have run script code
+  record = RecordFrom(L);
+  if (host == nullptr || record == nullptr) return 0;
+  const auto owned = std::count_if(host->commands.begin(), host->commands.end(),
+                                   [&](const CommandEntry& entry) { return entry.owner == record; });
+  if (static_cast<std::size_t>(owned) >= kCommandsPerPluginLimit) {
+    return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
   }
   // Every check that can raise is done: only now do C++ objects come to life.
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   const std::wstring helpText = WideUpToZero(help);
   const std::wstring nameText = WideUpToZero(name);
   lua_pop(L, 2);
-  RegisterCommand(*host, *record, nameText, helpText, reference);
+  host = HostFrom(L);  // luaL_ref may have run a collection step
+  record = RecordFrom(L);
+  if (host && record) RegisterCommand(*host, *record, nameText, helpText, reference);
   return 0;
 }
 

@@ -8,17 +8,11 @@
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
 
 namespace qv {
 
 namespace {
-
-void CloseRecordState(PluginRecord& record) {
-  if (record.luaState == nullptr) return;
-  lua_sethook(record.luaState, nullptr, 0, 0);
-  lua_close(record.luaState);
-  record.luaState = nullptr;
-}
 
 // Writes the whole content to a temporary file beside the target and only then
 // replaces the target, so a failure at any point leaves the old file intact.
@@ -61,18 +55,14 @@ bool SaveDisabledList(PluginHost& host) {
 }
 
 void UnloadPlugin(PluginHost& host, PluginRecord& record) {
-  auto& commands = host.commands;
-  for (const CommandEntry& entry : commands) {
-    if (entry.owner == &record && record.luaState) luaL_unref(record.luaState, LUA_REGISTRYINDEX, entry.functionRef);
+  // The state is closed first (its references go with it), and only then are
+  // the lists emptied of what it registered.
+  if (record.luaState && RunOnScriptThread(host, [&] { CloseScriptState(record); }) == CallOutcome::kAbandoned) {
+    LeaveStateBehind(record);
   }
-  commands.erase(std::remove_if(commands.begin(), commands.end(),
-                                [&](const CommandEntry& entry) { return entry.owner == &record; }),
-                 commands.end());
+  std::erase_if(host.commands, [&](const CommandEntry& entry) { return entry.owner == &record; });
   const std::wstring fileName = FileNameOf(record.path);
-  auto& items = host.menuItems;
-  items.erase(std::remove_if(items.begin(), items.end(), [&](const MenuItem& item) { return item.plugin == fileName; }),
-              items.end());
-  CloseRecordState(record);
+  std::erase_if(host.menuItems, [&](const MenuItem& item) { return item.plugin == fileName; });
   record.disabled = true;
   RebuildSummaries(host);
 }
@@ -85,9 +75,7 @@ bool SetPluginEnabled(PluginHost& host, const std::wstring& name, bool enable) {
     UnloadPlugin(host, *record);
     return true;
   }
-  CloseRecordState(*record);
-  if (!CreateScriptEnvironment(host, *record)) return false;
-  LoadScript(host, *record);
+  if (LoadOnScriptThread(host, *record) == LoadOutcome::kNoState) return false;
   record->disabled = false;
   RebuildSummaries(host);
   return true;

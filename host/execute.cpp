@@ -4,6 +4,7 @@
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
 
 namespace qv {
 
@@ -29,6 +30,35 @@ void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstri
   if (const CommandEntry* entry = FindCommand(host, word)) RunCommand(host, *entry, text);
 }
 
+namespace {
+
+// Script thread: calls the command's function with its argument table and
+// emits the error text if it fails.
+void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words) {
+  lua_State* L = owner.luaState;
+  lua_settop(L, 0);
+  lua_pushcclosure(L, ErrorMessageHandler, 0);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, functionRef);
+  lua_createtable(L, static_cast<int>(words.size()), 0);
+  for (size_t i = 0; i < words.size(); ++i) {
+    PushWide(L, words[i]);
+    lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
+  }
+  const int status = CallWithTimeLimit(owner, 1, 0, 1);
+  if (status == kCallAbandoned) return;
+  lua_rotate(L, 1, -1);
+  lua_pop(L, 1);
+  if (status != LUA_OK) {
+    size_t length = 0;
+    const char* message = lua_tolstring(L, -1, &length);
+    const std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
+    lua_pop(L, 1);
+    EmitOutput(host, L"插件错误：" + text);
+  }
+}
+
+}  // namespace
+
 void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring& text) {
   // The entry lives in host.commands, which the command itself may grow while
   // it runs: take what the call needs now and never touch the entry again.
@@ -38,25 +68,18 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
     EmitOutput(host, L"插件已卸载，命令不可用。");
     return;
   }
-  lua_State* L = owner->luaState;
   const std::vector<std::wstring> words = SplitArguments(text);
-  lua_settop(L, 0);
-  lua_pushcclosure(L, ErrorMessageHandler, 0);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, functionRef);
-  lua_createtable(L, static_cast<int>(words.size()), 0);
-  for (size_t i = 0; i < words.size(); ++i) {
-    PushWide(L, words[i]);
-    lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
-  }
-  const int status = CallWithTimeLimit(*owner, 1, 0, 1);
-  lua_rotate(L, 1, -1);
-  lua_pop(L, 1);
-  if (status != LUA_OK) {
-    size_t length = 0;
-    const char* message = lua_tolstring(L, -1, &length);
-    const std::wstring text_ = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
-    lua_pop(L, 1);
-    EmitOutput(host, L"插件错误：" + text_);
+  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words); })) {
+    case CallOutcome::kFinished:
+      return;
+    case CallOutcome::kAbandoned:
+      CutOffPlugin(host, *owner);
+      EmitOutput(host, L"插件错误：" + FileNameOf(owner->path) +
+                           L" 没有响应（卡在原生代码中），已移除它的命令和菜单项；输入 reload 可重新加载。");
+      return;
+    case CallOutcome::kRefused:
+      EmitOutput(host, host.callRunning ? L"另一条命令正在运行。" : L"无法启动脚本线程，命令没有运行。");
+      return;
   }
 }
 

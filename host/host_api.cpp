@@ -5,6 +5,7 @@
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
 
 namespace qv {
 
@@ -36,24 +37,40 @@ int HostPrint(lua_State* L) {
   luaL_pushresult(&buffer);
   size_t length = 0;
   const char* bytes = lua_tolstring(L, -1, &length);
-  EmitOutput(*host, Utf8ToWide(std::string_view(bytes, length)));
+  // The log keeps at most kPrintedTextLimit units: only the tail of a longer
+  // text is converted (a UTF-8 character has at most 4 bytes, 2 units).
+  std::string_view text(bytes, length);
+  if (text.size() > 4 * kPrintedTextLimit) text.remove_prefix(text.size() - 4 * kPrintedTextLimit);
+  std::wstring wide = Utf8ToWide(text);
+  if (wide.size() > kPrintedTextLimit) wide.erase(0, wide.size() - kPrintedTextLimit);
+  host = HostFrom(L);  // the pushes above may have run a collection step
+  if (host) EmitOutput(*host, wide);
   return 0;
 }
 
 int HostClear(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  if (host && host->onClear) host->onClear();
+  if (PluginHost* host = HostFrom(L)) EmitClear(*host);
   return 0;
 }
 
 int HostExit(lua_State* L) {
   PluginHost* host = HostFrom(L);
-  if (host && host->onExit) host->onExit();
+  if (host && host->onExit) RunOnOwner(host->onExit);
   return 0;
 }
 
 int HostReload(lua_State* L) {
-  if (PluginHost* host = HostFrom(L)) host->reloadRequested = true;
+  PluginHost* host = HostFrom(L);
+  if (host == nullptr) return 0;
+  // A load pass is itself a fresh load: a body asking for another one would
+  // make every later command reload everything.
+  if (host->loading) {
+    if (PluginRecord* record = RecordFrom(L)) {
+      AppendLog(*host, L"[插件] 已忽略 " + FileNameOf(record->path) + L" 在加载时请求的重新加载。");
+    }
+    return 0;
+  }
+  host->reloadRequested = true;
   return 0;
 }
 
@@ -64,7 +81,7 @@ int HostSkipLoading(lua_State* L) {
 
 int HostPluginManager(lua_State* L) {
   PluginHost* host = HostFrom(L);
-  if (host && host->onOpenPluginManager) host->onOpenPluginManager();
+  if (host && host->onOpenPluginManager) RunOnOwner(host->onOpenPluginManager);
   return 0;
 }
 

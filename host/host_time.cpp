@@ -4,6 +4,7 @@
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
 
 namespace qv {
 
@@ -24,7 +25,7 @@ int HostDate(lua_State* L) {
 int HostSystem(lua_State* L) {
   PluginHost* host = HostFrom(L);
   SystemInfo info;
-  if (host && host->onSystemInfo) info = host->onSystemInfo();
+  if (host && host->onSystemInfo) RunOnOwner([&] { info = host->onSystemInfo(); });
   lua_createtable(L, 0, 0);
   for (const SystemInfoField& field : kSystemInfoFields) {
     PushWide(L, info.*field.member);

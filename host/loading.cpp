@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "app/files.h"
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
 
 namespace qv {
 
@@ -66,21 +68,47 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
   }
   if (content.size() > 2 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
   const std::string chunkName = "@" + WideToUtf8(record.path);
-  if (luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t") != LUA_OK) {
+  // Compiling runs no instructions, so no hook can stop it: it is only a
+  // stretch that the owner may give up on.
+  LeaveForLua(std::chrono::steady_clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs));
+  const int compiled = luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t");
+  if (!ReturnFromLua()) return false;
+  if (compiled != LUA_OK) {
     AppendLog(host, L"[插件] " + name + L" 加载失败：" + PopErrorText(L));
     return false;
   }
   content = std::string();  // the chunk holds its own copy; free the file text now
-  if (CallWithTimeLimit(record, 0, 0, 0) != LUA_OK) {
+  const int status = CallWithTimeLimit(record, 0, 0, 0);
+  if (status == kCallAbandoned) return false;
+  if (status != LUA_OK) {
     AppendLog(host, L"[插件] " + name + L" 运行出错：" + PopErrorText(L));
     return false;
   }
   return true;
 }
 
+LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record) {
+  LoadOutcome result = LoadOutcome::kFailed;
+  const CallOutcome outcome = RunOnScriptThread(host, [&] {
+    if (!CreateScriptEnvironment(host, record)) {
+      result = LoadOutcome::kNoState;
+    } else if (LoadScript(host, record)) {
+      result = LoadOutcome::kLoaded;
+    }
+  });
+  if (outcome == CallOutcome::kRefused) return LoadOutcome::kNoState;
+  if (outcome == CallOutcome::kAbandoned) {
+    CutOffPlugin(host, record);
+    AppendLog(host, L"[插件] " + FileNameOf(record.path) + L" 加载失败：没有响应（卡在原生代码中），已放弃等待。");
+    return LoadOutcome::kFailed;
+  }
+  return result;
+}
+
 void LoadPlugins(PluginHost& host) {
   CloseAllPlugins(host);
   host.pendingLog.clear();
+  host.pendingLogCut = false;
   host.basicLoaded = false;
   host.loading = true;
   if (host.pluginsDir.empty()) {
@@ -119,13 +147,20 @@ void LoadPlugins(PluginHost& host) {
     if (disabled) {
       record->disabled = true;
       ++skipped;
-    } else if (CreateScriptEnvironment(host, *record)) {
-      const bool ok = LoadScript(host, *record);
-      if (ok) ++loaded;
-      else record->loadFailed = true;
-      if (isBasic) host.basicLoaded = ok;
     } else {
-      AppendLog(host, L"[插件] 无法创建 Lua 环境：" + name);
+      // Listed before it runs, so that a cut-off can find its commands.
+      host.plugins.push_back(std::move(record));
+      PluginRecord& added = *host.plugins.back();
+      const LoadOutcome outcome = LoadOnScriptThread(host, added);
+      if (outcome == LoadOutcome::kNoState) {
+        host.plugins.pop_back();
+        AppendLog(host, L"[插件] 无法创建 Lua 环境：" + name);
+        continue;
+      }
+      const bool ok = outcome == LoadOutcome::kLoaded;
+      if (ok) ++loaded;
+      else added.loadFailed = true;
+      if (isBasic) host.basicLoaded = ok;
       continue;
     }
     host.plugins.push_back(std::move(record));

@@ -21,6 +21,11 @@ PluginRecord* RecordFrom(lua_State* L);
 void PushWide(lua_State* L, const std::wstring& text);
 // A Lua string argument taken up to its first zero byte, as UTF-16.
 std::wstring WideUpToZero(const char* bytes);
+// Replaces setmetatable and xpcall of a new state with their guarded forms.
+void InstallSandboxGuards(lua_State* L);
+// Raises the running call's pending interruption (time limit or Esc), if any.
+// Cheap: long loops inside native code call it every so many steps.
+void RaiseIfInterrupted(lua_State* L);
 
 // The native functions of the host table (one per field).
 int HostPrint(lua_State* L);

@@ -1,11 +1,15 @@
 // Creating a plugin's sandboxed Lua state, the message handler of command
 // calls, closing every state, and the two roads by which text leaves the host.
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <utility>
 
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
+#include "host/state_context.h"
 #include "lualib.h"
 
 namespace qv {
@@ -35,20 +39,33 @@ constexpr HostField kHostFunctions[] = {
     {"plugin_manager", HostPluginManager},
 };
 
-void CloseState(PluginRecord& record) {
-  if (record.luaState == nullptr) return;
-  lua_sethook(record.luaState, nullptr, 0, 0);
-  lua_close(record.luaState);
-  record.luaState = nullptr;
+// False once the host has started closing the state or has given up on it.
+bool StateIsLive(lua_State* L) {
+  const StateContext* context = ContextOf(L);
+  return context == nullptr || !context->closed.load();
+}
+
+void AppendPending(PluginHost& host, const std::wstring& text) {
+  if (host.pendingLog.size() + text.size() <= kPendingLogLimit) {
+    host.pendingLog += text;
+  } else if (!host.pendingLogCut) {
+    host.pendingLogCut = true;
+    host.pendingLog += L"[插件] 加载时的输出过多，其余部分已省略。\r\n";
+  }
 }
 
 }  // namespace
 
-PluginHost* HostFrom(lua_State* L) { return static_cast<PluginHost*>(RegistryPointer(L, kHostRegistryKey)); }
+PluginHost* HostFrom(lua_State* L) {
+  return StateIsLive(L) ? static_cast<PluginHost*>(RegistryPointer(L, kHostRegistryKey)) : nullptr;
+}
 
 PluginRecord* RecordFrom(lua_State* L) {
-  return static_cast<PluginRecord*>(RegistryPointer(L, kRecordRegistryKey));
+  return StateIsLive(L) ? static_cast<PluginRecord*>(RegistryPointer(L, kRecordRegistryKey)) : nullptr;
 }
+
+PluginRecord::PluginRecord() = default;
+PluginRecord::~PluginRecord() = default;
 
 void PushWide(lua_State* L, const std::wstring& text) {
   const std::string bytes = WideToUtf8(text);
@@ -57,13 +74,22 @@ void PushWide(lua_State* L, const std::wstring& text) {
 
 std::wstring WideUpToZero(const char* bytes) { return Utf8ToWide(bytes); }
 
-PluginHost::~PluginHost() { CloseAllPlugins(*this); }
+PluginHost::PluginHost() = default;
+
+PluginHost::~PluginHost() {
+  CloseAllPlugins(*this);
+  scriptThread.reset();
+}
 
 bool TakeReloadRequest(PluginHost& host) { return std::exchange(host.reloadRequested, false); }
 
 bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
-  lua_State* L = luaL_newstate();
+  auto context = std::make_unique<StateContext>();
+  context->host = &host;
+  context->record = &record;
+  lua_State* L = NewCountedState(*context);
   if (L == nullptr) return false;
+  record.context = std::move(context);
   record.luaState = L;
   record.host = &host;
 
@@ -96,6 +122,8 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
     lua_setfield(L, -2, field.name);
   }
   lua_setglobal(L, "host");
+  InstallSandboxGuards(L);
+  if (host.onStateCreated) host.onStateCreated(L);
   return true;
 }
 
@@ -116,27 +144,60 @@ int ErrorMessageHandler(lua_State* L) {
   return 1;
 }
 
+void CloseScriptState(PluginRecord& record) {
+  lua_State* L = record.luaState;
+  if (L == nullptr) return;
+  if (record.context) record.context->closed.store(true);
+  // Closing frees every object of the state; with no finalizers allowed it
+  // runs no script code, yet it is a stretch the owner may give up on.
+  LeaveForLua(std::chrono::steady_clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs));
+  lua_close(L);
+  if (!ReturnFromLua()) return;
+  record.luaState = nullptr;
+  record.context.reset();
+}
+
 void CloseAllPlugins(PluginHost& host) {
+  // The lists are emptied only after every state is closed, and host
+  // functions called while a state closes do nothing.
+  const auto closeAll = [&host] {
+    for (auto& record : host.plugins) {
+      CloseScriptState(*record);
+      if (ScriptThreadAbandoned()) return;
+    }
+  };
+  const bool anyOpen = std::any_of(host.plugins.begin(), host.plugins.end(),
+                                   [](const auto& record) { return record->luaState != nullptr; });
+  if (anyOpen) {
+    const CallOutcome outcome = RunOnScriptThread(host, closeAll);
+    if (outcome == CallOutcome::kRefused && !host.callRunning) closeAll();
+    for (auto& record : host.plugins) {
+      if (record->luaState) LeaveStateBehind(*record);
+    }
+  }
   host.commands.clear();
   host.commandList.clear();
   host.menuItems.clear();
-  for (auto& record : host.plugins) CloseState(*record);
   host.plugins.clear();
 }
 
 void AppendLog(PluginHost& host, const std::wstring& text) {
-  host.pendingLog += text;
-  if (!host.pendingLog.empty() && host.pendingLog.back() != L'\n') host.pendingLog += L"\r\n";
+  if (text.empty()) return;
+  AppendPending(host, text.back() == L'\n' ? text : text + L"\r\n");
 }
 
 void EmitOutput(PluginHost& host, const std::wstring& text) {
   std::wstring copy = text;
   if (copy.empty() || copy.back() != L'\n') copy += L"\r\n";
   if (host.loading || !host.onOutput) {
-    host.pendingLog += copy;
-  } else {
+    AppendPending(host, copy);
+  } else if (!QueueOutput(copy)) {
     host.onOutput(copy);
   }
+}
+
+void EmitClear(PluginHost& host) {
+  if (!QueueClear() && host.onClear) host.onClear();
 }
 
 std::wstring TakePendingLog(PluginHost& host) { return std::exchange(host.pendingLog, std::wstring()); }

@@ -1,14 +1,14 @@
-// The 5-second limit on every call into script code.
+// The 5-second limit on every call into script code, and stopping a call.
 //
 // A count hook makes Lua route every instruction through its hook check, which
 // nearly doubles the cost of tight loops. So no hook is installed while a call
 // is within its time: one watchdog thread for the whole process waits for the
-// earliest deadline of the armed calls, and only when a deadline passes does it
-// install TimeLimitHook on that call's state. lua_sethook is documented as safe
-// to call asynchronously (the standalone interpreter does it from a signal
-// handler). Every arm, disarm, install and removal happens under one lock, and
-// the watchdog acts only on calls that are still armed, so no hook can outlive
-// its call or reach another call.
+// earliest deadline of the armed calls, and only when a deadline passes (or the
+// user stops the call) does it install the interruption hook on that call's
+// state. lua_sethook walks the state's call list, which the running thread may
+// be changing: the running thread is suspended around it, the situation that
+// Lua supports for a signal handler. Every arm, disarm and installation
+// happens under one lock, so no hook outlives its call or reaches another one.
 #include <windows.h>
 
 #include <algorithm>
@@ -18,8 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/handles.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
+#include "host/script_thread.h"
+#include "host/state_context.h"
 
 namespace qv {
 
@@ -30,28 +33,38 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kLookInterval = std::chrono::milliseconds(1000);
 static_assert(kLookInterval < std::chrono::milliseconds(kScriptTimeLimitMs));
 
-// The hook runs at every instruction once installed: the first check raises,
-// and so does every later one until the limited call returns.
-void TimeLimitHook(lua_State* L, lua_Debug*) {
-  PluginRecord* record = RecordFrom(L);
-  if (record == nullptr || record->deadline == 0 || !record->timedOut.load()) return;
-  luaL_error(L, "%s", kTimeLimitMessage);
+// Once installed the hook runs at every instruction: the first check raises,
+// and so does every later one until the interrupted call returns.
+void InterruptionHook(lua_State* L, lua_Debug*) {
+  if (ContextOf(L) == nullptr) luaL_error(L, "%s", kTimeLimitMessage);
+  RaiseIfInterrupted(L);
 }
 
-void InstallHook(lua_State* L) { lua_sethook(L, TimeLimitHook, LUA_MASKCOUNT, 1); }
+// A handle to the calling thread that the watchdog may suspend, opened once per thread.
+HANDLE CurrentThreadHandle() {
+  thread_local UniqueHandle handle([] {
+    HANDLE duplicate = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicate,
+                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
+    return duplicate;
+  }());
+  return handle.get();
+}
 
 struct ArmedCall {
-  PluginRecord* record = nullptr;
+  StateContext* context = nullptr;  // null for a state the host did not make
   lua_State* state = nullptr;
+  HANDLE thread = nullptr;
+  DWORD threadId = 0;
   Clock::time_point deadline;
-  bool expired = false;
-  ArmedCall* outer = nullptr;  // the call this one is nested in, same state
+  bool interrupted = false;
 };
 
 class Watchdog {
  public:
   static Watchdog& Instance() {
-    // Never destroyed: the thread lives as long as the process.
+    // Never destroyed: the thread lives as long as the process, and a call
+    // that was given up on may still disarm itself during exit.
     static Watchdog* watchdog = new Watchdog();
     return *watchdog;
   }
@@ -65,18 +78,23 @@ class Watchdog {
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   }
 
-  // Removes the call; the state's hook afterwards matches the call it returns
-  // to (none at the outermost level, the sticky hook for an expired outer call).
+  // Called on the call's own thread after it returned.
   void Disarm(ArmedCall& call) {
     std::lock_guard lock(mutex_);
     armed_.erase(std::remove(armed_.begin(), armed_.end(), &call), armed_.end());
-    const bool outerExpired = call.outer != nullptr && call.outer->expired;
-    call.record->timedOut.store(outerExpired);
-    if (outerExpired) {
-      InstallHook(call.state);
-    } else {
-      lua_sethook(call.state, nullptr, 0, 0);
+    if (call.context) call.context->interruption.store(static_cast<int>(Interruption::kNone));
+    if (call.interrupted) lua_sethook(call.state, nullptr, 0, 0);
+  }
+
+  bool Stop(DWORD threadId) {
+    std::lock_guard lock(mutex_);
+    bool any = false;
+    for (ArmedCall* call : armed_) {
+      if (call->threadId != threadId) continue;
+      Interrupt(*call, Interruption::kStopped);
+      any = true;
     }
+    return any;
   }
 
   int ArmedCount() {
@@ -91,9 +109,9 @@ class Watchdog {
       const Clock::time_point now = Clock::now();
       Clock::time_point next = now + kLookInterval;
       for (ArmedCall* call : armed_) {
-        if (call->expired) continue;
+        if (call->interrupted) continue;
         if (call->deadline <= now) {
-          Expire(*call);
+          Interrupt(*call, Interruption::kTimeLimit);
         } else {
           next = std::min(next, call->deadline);
         }
@@ -102,16 +120,26 @@ class Watchdog {
     }
   }
 
-  // Only the innermost running call of a state has its record's flag; an outer
-  // call that expires while a nested one runs is caught when the nested call
-  // returns (Disarm).
-  void Expire(ArmedCall& call) {
-    call.expired = true;
-    const bool innermost = std::none_of(armed_.begin(), armed_.end(),
-                                        [&](const ArmedCall* other) { return other->outer == &call; });
-    if (!innermost) return;
-    call.record->timedOut.store(true);
-    InstallHook(call.state);
+  // The first reason sticks: a call stopped by the user and then reaching its
+  // deadline still reports that the user stopped it.
+  static void Interrupt(ArmedCall& call, Interruption reason) {
+    if (call.context) {
+      int none = static_cast<int>(Interruption::kNone);
+      call.context->interruption.compare_exchange_strong(none, static_cast<int>(reason));
+    }
+    if (call.interrupted) return;
+    call.interrupted = true;
+    if (call.threadId == GetCurrentThreadId()) {
+      lua_sethook(call.state, InterruptionHook, LUA_MASKCOUNT, 1);
+      return;
+    }
+    if (SuspendThread(call.thread) == static_cast<DWORD>(-1)) return;
+    // Suspension is asynchronous; asking for the registers waits until it is done.
+    CONTEXT registers{};
+    registers.ContextFlags = CONTEXT_CONTROL;
+    GetThreadContext(call.thread, &registers);
+    lua_sethook(call.state, InterruptionHook, LUA_MASKCOUNT, 1);
+    ResumeThread(call.thread);
   }
 
   std::mutex mutex_;
@@ -120,44 +148,40 @@ class Watchdog {
   std::thread thread_;
 };
 
-// The innermost armed call of each state is reached through its record while
-// it runs; nesting is rare, so a small list on the call stack is enough.
-thread_local std::vector<ArmedCall*> g_running;
-
-ArmedCall* InnermostFor(const PluginRecord& record) {
-  for (auto it = g_running.rbegin(); it != g_running.rend(); ++it) {
-    if ((*it)->record == &record) return *it;
-  }
-  return nullptr;
-}
-
 }  // namespace
+
+void RaiseIfInterrupted(lua_State* L) {
+  StateContext* context = ContextOf(L);
+  if (context == nullptr) return;
+  switch (static_cast<Interruption>(context->interruption.load(std::memory_order_relaxed))) {
+    case Interruption::kNone: return;
+    case Interruption::kTimeLimit: luaL_error(L, "%s", kTimeLimitMessage); return;
+    case Interruption::kStopped: luaL_error(L, "%s", kStoppedMessage); return;
+  }
+}
 
 int ArmedTimeLimitCount() { return Watchdog::Instance().ArmedCount(); }
 
+bool StopRunningCall(PluginHost& host) {
+  if (!host.callRunning || !host.scriptThread) return false;
+  return Watchdog::Instance().Stop(host.scriptThread->ThreadId());
+}
+
 int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler) {
   lua_State* L = record.luaState;
-  const std::uint64_t outerDeadline = record.deadline;
-  record.deadline = GetTickCount64() + kScriptTimeLimitMs;
-
   ArmedCall call;
-  call.record = &record;
+  call.context = ContextOf(L);
   call.state = L;
+  call.thread = CurrentThreadHandle();
+  call.threadId = GetCurrentThreadId();
   call.deadline = Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs);
-  call.outer = InnermostFor(record);
-  g_running.push_back(&call);
   Watchdog& watchdog = Watchdog::Instance();
   watchdog.Arm(call);
-
-  PluginHost* host = record.host;
-  if (host) ++host->scriptCallDepth;
+  LeaveForLua(call.deadline);
   const int status = lua_pcallk(L, nargs, nresults, handler, 0, nullptr);
-  if (host) --host->scriptCallDepth;
-
   watchdog.Disarm(call);
-  g_running.pop_back();
-  record.deadline = outerDeadline;
-  if (host && host->scriptCallDepth == 0 && host->onScriptCallEnd) host->onScriptCallEnd();
+  // From here on the record may be gone if the owner gave up on this call.
+  if (!ReturnFromLua()) return kCallAbandoned;
   return status;
 }
 

@@ -81,6 +81,7 @@ void OnApply(HWND window) {
 }
 
 void OnRowClick(HWND window, int index) {
+  if (Console().callRunning) return;
   // A copy: switching rebuilds the list that the row lives in.
   const PluginSummary row = GlobalHost->pluginList[static_cast<size_t>(index)];
   if (IsMandatoryPlugin(row.name)) return;
@@ -107,6 +108,7 @@ LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
 
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
   if (key != VK_ESCAPE) return DefWindowProcW(window, WM_KEYDOWN, key, lParam);
+  if (Console().callRunning) return 0;
   if (AskYesNo(window, kDiscardQuestion, MB_ICONQUESTION)) {
     if (GlobalHost) RevertToEnableSnapshot(*GlobalHost);
     DestroyWindow(window);

@@ -58,7 +58,6 @@ class ConsoleCommands : public ::testing::Test {
     GlobalHost = std::make_unique<PluginHost>();
     GlobalHost->onOutput = AppendOutput;
     GlobalHost->onClear = ClearOutput;
-    GlobalHost->onScriptCallEnd = ShowCollectedOutput;
     GlobalHost->pluginsDir = folder.path();
     LoadPlugins(*GlobalHost);
     ASSERT_TRUE(GlobalHost->basicLoaded) << WideToUtf8(GlobalHost->pendingLog);

@@ -179,32 +179,6 @@ TEST(ConsoleOutput, ControlFollowsTheBufferPastTheCap) {
   EXPECT_LE(view.Text().size(), kOutputCapacity);
 }
 
-TEST(ConsoleOutput, OutputOfACommandIsShownOnceWhenItReturns) {
-  test::ConsoleUnderTest console;
-  test::TempPluginFolder folder;
-  folder.Write(L"basic.lua",
-               "host.register{name='many', help='prints lines', run=function() for i = 1, 50 do print('line ' .. i) end end}\n");
-  GlobalHost = std::make_unique<PluginHost>();
-  GlobalHost->pluginsDir = folder.path();
-  std::vector<int> lengthsDuringCall;
-  GlobalHost->onOutput = [&](const std::wstring& text) {
-    AppendOutput(text);
-    lengthsDuringCall.push_back(GetWindowTextLengthW(console.view.get()));
-  };
-  GlobalHost->onScriptCallEnd = ShowCollectedOutput;
-  LoadPlugins(*GlobalHost);
-  ASSERT_TRUE(GlobalHost->basicLoaded) << WideToUtf8(GlobalHost->pendingLog);
-  AppendOutput(L"> many\r\n");
-  const int before = GetWindowTextLengthW(console.view.get());
-  ExecuteCommand(*GlobalHost, L"many", L"");
-
-  ASSERT_EQ(lengthsDuringCall.size(), 50u);
-  for (const int length : lengthsDuringCall) EXPECT_EQ(length, before);
-  EXPECT_EQ(console.Shown(), std::wstring(Console().output.buffer.Text()));
-  EXPECT_NE(console.Shown().find(L" 51 | line 50\r\n"), std::wstring::npos);
-  CloseAllPlugins(*GlobalHost);
-}
-
 TEST(ConsoleOutput, TextIsDroppedWithoutAnOutputView) {
   test::ConsoleUnderTest console;
   Console().outputView = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/text.h"
 #include "host/lua_glue.h"
+#include "host/state_context.h"
 #include "host_fixture.h"
 
 namespace qv {
@@ -12,8 +13,7 @@ namespace {
 const std::wstring kLimitText = Utf8ToWide(kTimeLimitMessage);
 
 bool NoLimitArmed(const PluginRecord& record) {
-  return record.deadline == 0 && !record.timedOut && lua_gethook(record.luaState) == nullptr &&
-         ArmedTimeLimitCount() == 0;
+  return record.context->interruption == 0 && lua_gethook(record.luaState) == nullptr && ArmedTimeLimitCount() == 0;
 }
 
 TEST(TimeLimit, RunawayCommandIsStoppedAndThePluginStaysUsable) {
@@ -65,33 +65,6 @@ TEST(TimeLimit, RunawayMainChunkFailsItsScriptAndTheLoadPassGoesOn) {
   EXPECT_NE(log.find(L"已加载 2/3 个脚本，注册 2 条命令。"), std::wstring::npos) << WideToUtf8(log);
   EXPECT_TRUE(HasCommand(captured.host, L"after"));
   for (const auto& record : captured.host.plugins) EXPECT_TRUE(NoLimitArmed(*record));
-}
-
-// A native function that runs a nested limited call into its own state, as
-// the plugin manager does when a command's window enables a plugin.
-std::string g_nestedError;
-int RunNestedLoop(lua_State* L) {
-  PluginRecord* record = RecordFrom(L);
-  luaL_loadstring(L, "while true do end");
-  if (CallWithTimeLimit(*record, 0, 0, 0) != LUA_OK) g_nestedError = lua_tostring(L, -1);
-  lua_settop(L, 0);
-  return 0;
-}
-
-TEST(TimeLimit, NestedCallsKeepTheirOwnDeadline) {
-  PluginHost host;
-  host.loading = false;
-  std::wstring output;
-  host.onOutput = [&](const std::wstring& text) { output += text; };
-  test::ScriptState script(host);
-  lua_register(script.record.luaState, "nested", RunNestedLoop);
-  // The outer call's deadline passes while the nested one runs: the nested call
-  // is stopped at its own deadline, and the outer one right after it returns.
-  EXPECT_EQ(script.Run("nested() print('outer went on')"), LUA_ERRRUN);
-  EXPECT_NE(g_nestedError.find(kTimeLimitMessage), std::string::npos) << g_nestedError;
-  EXPECT_NE(script.error.find(kTimeLimitMessage), std::string::npos) << script.error;
-  EXPECT_EQ(output, L"");
-  EXPECT_TRUE(NoLimitArmed(script.record));
 }
 
 TEST(TimeLimit, CallsThatEndInTimeLeaveNothingArmed) {

@@ -1,0 +1,102 @@
+#include "console/call_wait.h"
+
+#include <windowsx.h>
+
+#include "app/globals.h"
+#include "console/console_state.h"
+#include "console/layout.h"
+#include "windows/menu_window.h"
+
+namespace qv {
+
+namespace {
+
+bool IsKeyboardMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+
+bool IsClientButtonMessage(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
+    case WM_XBUTTONDOWN: case WM_XBUTTONUP: case WM_XBUTTONDBLCLK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int TitleHitOf(const MSG& message) {
+  if (message.hwnd != MainWindow || message.message != WM_LBUTTONDOWN) return static_cast<int>(TitleHit::kOutside);
+  RECT client{};
+  GetClientRect(MainWindow, &client);
+  const POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
+  return static_cast<int>(HitTitleBar(point, client.right - client.left, CurrentDpi));
+}
+
+}  // namespace
+
+CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit) {
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return CallTimeAction::kStop;
+  if (IsKeyboardMessage(message.message)) return CallTimeAction::kDrop;
+  if (IsClientButtonMessage(message.message)) {
+    if (!onMainWindow || message.message != WM_LBUTTONDOWN) return CallTimeAction::kDrop;
+    switch (static_cast<TitleHit>(titleHit)) {
+      case TitleHit::kClose: return CallTimeAction::kClose;
+      case TitleHit::kMinimize: return CallTimeAction::kDispatch;
+      default: return CallTimeAction::kDrop;
+    }
+  }
+  if (message.message == WM_QUIT || message.message >= WM_APP) return CallTimeAction::kDefer;
+  return CallTimeAction::kDispatch;
+}
+
+void BeginScriptCall() {
+  ConsoleState& console = Console();
+  console.callRunning = true;
+  if (console.menuOpen) HideMenuWindow(false);
+}
+
+void PumpDuringCall() {
+  ConsoleState& console = Console();
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    switch (ClassifyCallTimeMessage(message, message.hwnd != nullptr && message.hwnd == MainWindow,
+                                    TitleHitOf(message))) {
+      case CallTimeAction::kDispatch:
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+        break;
+      case CallTimeAction::kStop:
+        if (GlobalHost) StopRunningCall(*GlobalHost);
+        break;
+      case CallTimeAction::kClose:
+        console.closePending = true;
+        break;
+      case CallTimeAction::kDefer:
+        console.deferredMessages.push_back(message);
+        break;
+      case CallTimeAction::kDrop:
+        break;
+    }
+  }
+}
+
+void EndScriptCall() {
+  ConsoleState& console = Console();
+  console.callRunning = false;
+  std::vector<MSG> deferred = std::move(console.deferredMessages);
+  console.deferredMessages.clear();
+  for (const MSG& message : deferred) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+    } else {
+      PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
+    }
+  }
+  if (console.closePending && MainWindow) {
+    console.closePending = false;
+    PostMessageW(MainWindow, WM_CLOSE, 0, 0);
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,32 @@
+// What the window thread does while a call into script code runs on the
+// script thread: it keeps painting, moving and sizing, turns Esc into a stop
+// request, holds back closing and posted notices until the call has ended,
+// and drops every other input, so no second command, menu entry or plugin
+// manager action can start.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace qv {
+
+enum class CallTimeAction {
+  kDispatch,   // handled as usual
+  kStop,       // Esc: stop the running call
+  kClose,      // a click on the close button: close once the call has ended
+  kDefer,      // posted again once the call has ended
+  kDrop,       // input that would start something else
+};
+
+// What to do with a message retrieved while a call runs. titleHit is what the
+// title bar has at the point of a main-window click (TitleHit as an int, see
+// console/layout.h), ignored for other messages.
+CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit);
+
+// The three host callbacks (onCallBegin, onCallWait, onCallEnd).
+void BeginScriptCall();
+void PumpDuringCall();
+void EndScriptCall();
+
+}  // namespace qv

@@ -1,0 +1,29 @@
+// Plugins whose call never returned: what the host lets go of.
+#include <algorithm>
+
+#include "app/text.h"
+#include "host/plugin_host.h"
+#include "host/state_context.h"
+
+namespace qv {
+
+void LeaveStateBehind(PluginRecord& record) {
+  if (record.context) {
+    record.context->closed.store(true);
+    static_cast<void>(record.context.release());  // the stuck thread's allocator still uses it
+  }
+  record.luaState = nullptr;
+}
+
+void CutOffPlugin(PluginHost& host, PluginRecord& record) {
+  LeaveStateBehind(record);
+  record.notResponding = true;
+  record.loadFailed = true;
+  // The function references live in the abandoned state: the entries go without unref.
+  std::erase_if(host.commands, [&](const CommandEntry& entry) { return entry.owner == &record; });
+  const std::wstring fileName = FileNameOf(record.path);
+  std::erase_if(host.menuItems, [&](const MenuItem& item) { return item.plugin == fileName; });
+  RebuildSummaries(host);
+}
+
+}  // namespace qv

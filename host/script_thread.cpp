@@ -1,0 +1,260 @@
+#include "host/script_thread.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "app/handles.h"
+
+namespace qv {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// How often the owner looks for output while a call runs: well under the
+// 100 ms by which printed lines may lag, and rare enough that each look
+// carries a batch of lines.
+constexpr DWORD kOutputPollMs = 25;
+// Queued output (UTF-16 units) past which a printing script waits for the
+// owner to take it, so a fast printer cannot grow the queue without bound.
+constexpr std::size_t kQueuedOutputLimit = 1000000;
+// How long ending an idle thread may take before the owner stops waiting.
+constexpr DWORD kThreadEndWaitMs = 2000;
+
+struct OutputItem {
+  bool clear = false;
+  std::wstring text;
+};
+
+struct OwnerRequest {
+  const std::function<void()>* action = nullptr;
+  bool done = false;
+};
+
+}  // namespace
+
+struct ScriptChannel {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::function<void()> job;
+  bool hasJob = false;
+  bool jobDone = false;
+  bool quit = false;
+  bool abandoned = false;
+  bool inLua = false;
+  Clock::time_point callDeadline;
+  std::vector<OutputItem> output;
+  std::size_t queuedUnits = 0;
+  OwnerRequest* request = nullptr;
+  UniqueHandle attention{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // job done, or a request
+  UniqueHandle thread;
+  DWORD threadId = 0;
+};
+
+namespace {
+
+thread_local ScriptChannel* t_channel = nullptr;
+
+DWORD WINAPI ScriptThreadMain(LPVOID parameter) {
+  // The thread keeps its channel alive: an owner that gave up on it has let go.
+  std::unique_ptr<std::shared_ptr<ScriptChannel>> holder(static_cast<std::shared_ptr<ScriptChannel>*>(parameter));
+  ScriptChannel& channel = **holder;
+  t_channel = &channel;
+  std::unique_lock lock(channel.mutex);
+  for (;;) {
+    channel.changed.wait(lock, [&] { return channel.hasJob || channel.quit; });
+    if (channel.quit) break;
+    const std::function<void()> job = std::move(channel.job);
+    channel.hasJob = false;
+    lock.unlock();
+    job();
+    lock.lock();
+    if (channel.abandoned) break;
+    channel.jobDone = true;
+    SetEvent(channel.attention.get());
+  }
+  t_channel = nullptr;
+  return 0;
+}
+
+// Hands the queued output and the pending request to the owner's actions.
+void Deliver(PluginHost& host, ScriptChannel& channel) {
+  std::vector<OutputItem> output;
+  OwnerRequest* request = nullptr;
+  {
+    std::lock_guard lock(channel.mutex);
+    output.swap(channel.output);
+    channel.queuedUnits = 0;
+    request = channel.request;
+  }
+  channel.changed.notify_all();
+  for (const OutputItem& item : output) {
+    if (item.clear) {
+      if (host.onClear) host.onClear();
+    } else if (host.onOutput) {
+      host.onOutput(item.text);
+    }
+  }
+  if (request == nullptr) return;
+  (*request->action)();
+  {
+    std::lock_guard lock(channel.mutex);
+    request->done = true;
+    channel.request = nullptr;
+  }
+  channel.changed.notify_all();
+}
+
+// Gives up on the channel's call when it is inside Lua (not in the host's own
+// bounded bookkeeping between calls) and past its deadline and grace.
+bool AbandonIfStuck(ScriptChannel& channel) {
+  {
+    std::lock_guard lock(channel.mutex);
+    if (channel.jobDone || !channel.inLua) return false;
+    if (Clock::now() < channel.callDeadline + std::chrono::milliseconds(kStuckCallGraceMs)) return false;
+    channel.abandoned = true;
+  }
+  channel.changed.notify_all();
+  return true;
+}
+
+}  // namespace
+
+ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
+  if (!channel_->attention) return;
+  auto* holder = new std::shared_ptr<ScriptChannel>(channel_);
+  DWORD id = 0;
+  channel_->thread.reset(CreateThread(nullptr, 0, ScriptThreadMain, holder, 0, &id));
+  if (!channel_->thread) {
+    delete holder;
+    return;
+  }
+  channel_->threadId = id;
+}
+
+ScriptThread::~ScriptThread() {
+  if (!channel_->thread) return;
+  bool abandoned = false;
+  {
+    std::lock_guard lock(channel_->mutex);
+    abandoned = channel_->abandoned;
+    channel_->quit = true;
+  }
+  channel_->changed.notify_all();
+  if (!abandoned) WaitForSingleObject(channel_->thread.get(), kThreadEndWaitMs);
+}
+
+bool ScriptThread::Started() const { return static_cast<bool>(channel_->thread); }
+
+DWORD ScriptThread::ThreadId() const { return channel_->threadId; }
+
+CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job) {
+  if (host.callRunning) return CallOutcome::kRefused;
+  if (!host.scriptThread || !host.scriptThread->Started()) host.scriptThread = std::make_unique<ScriptThread>();
+  if (!host.scriptThread->Started()) return CallOutcome::kRefused;
+  const std::shared_ptr<ScriptChannel> channel = host.scriptThread->Channel();
+  {
+    std::lock_guard lock(channel->mutex);
+    channel->job = job;
+    channel->hasJob = true;
+    channel->jobDone = false;
+    channel->inLua = false;
+  }
+  channel->changed.notify_all();
+  host.callRunning = true;
+  if (host.onCallBegin) host.onCallBegin();
+
+  CallOutcome outcome = CallOutcome::kFinished;
+  HANDLE attention = channel->attention.get();
+  for (;;) {
+    MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    Deliver(host, *channel);
+    bool done = false;
+    {
+      std::lock_guard lock(channel->mutex);
+      done = channel->jobDone;
+    }
+    if (done) break;
+    if (AbandonIfStuck(*channel)) {
+      outcome = CallOutcome::kAbandoned;
+      host.scriptThread.reset();  // the stuck thread ends by itself if it ever returns
+      break;
+    }
+    if (host.onCallWait) host.onCallWait();
+  }
+  if (outcome == CallOutcome::kFinished) Deliver(host, *channel);
+  host.callRunning = false;
+  if (host.onCallEnd) host.onCallEnd();
+  return outcome;
+}
+
+bool RunOnOwner(const std::function<void()>& action) {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr) {
+    action();
+    return true;
+  }
+  OwnerRequest request;
+  request.action = &action;
+  std::unique_lock lock(channel->mutex);
+  if (channel->abandoned) return false;
+  channel->request = &request;
+  SetEvent(channel->attention.get());
+  channel->changed.wait(lock, [&] { return request.done || channel->abandoned; });
+  if (!request.done) channel->request = nullptr;
+  return request.done;
+}
+
+bool ScriptThreadAbandoned() {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr) return false;
+  std::lock_guard lock(channel->mutex);
+  return channel->abandoned;
+}
+
+void LeaveForLua(Clock::time_point deadline) {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr) return;
+  std::lock_guard lock(channel->mutex);
+  channel->inLua = true;
+  channel->callDeadline = deadline;
+}
+
+bool ReturnFromLua() {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr) return true;
+  std::lock_guard lock(channel->mutex);
+  channel->inLua = false;
+  return !channel->abandoned;
+}
+
+namespace {
+
+bool Queue(OutputItem item) {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr) return false;
+  std::unique_lock lock(channel->mutex);
+  channel->changed.wait(lock, [&] { return channel->queuedUnits < kQueuedOutputLimit || channel->abandoned; });
+  if (channel->abandoned) return true;
+  channel->queuedUnits += item.text.size();
+  if (!item.clear && !channel->output.empty() && !channel->output.back().clear) {
+    channel->output.back().text += item.text;
+  } else {
+    channel->output.push_back(std::move(item));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool QueueOutput(const std::wstring& text) { return Queue(OutputItem{false, text}); }
+
+bool QueueClear() { return Queue(OutputItem{true, std::wstring()}); }
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+// What a plugin's Lua state shares with the host outside the Lua registry: the
+// allocator's count, the interruption flag that the hook and long library
+// loops read, and whether the host has let go of the state.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+
+#include "host/plugin_host.h"
+
+struct lua_State;
+
+namespace qv {
+
+enum class Interruption : int { kNone = 0, kTimeLimit = 1, kStopped = 2 };
+
+struct StateContext {
+  PluginHost* host = nullptr;
+  PluginRecord* record = nullptr;
+  // Set once the host starts closing the state, or gave up on it: from then on
+  // host functions called from it do nothing.
+  std::atomic<bool> closed{false};
+  // Why the running call is being interrupted; sticky until the call returns,
+  // so a script cannot swallow the interruption with pcall.
+  std::atomic<int> interruption{0};
+  // Bytes the state holds now, and the most it may hold.
+  std::size_t bytes = 0;
+  std::size_t limit = kStateMemoryLimit;
+};
+
+// A new state whose allocator counts its bytes against context.limit.
+lua_State* NewCountedState(StateContext& context);
+// The context of a state made by NewCountedState, or null for any other state.
+StateContext* ContextOf(lua_State* L);
+
+}  // namespace qv
