@@ -36,18 +36,26 @@ int TitleHitOf(const MSG& message) {
 }  // namespace
 
 CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit) {
-  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) return CallTimeAction::kStop;
-  if (IsKeyboardMessage(message.message)) return CallTimeAction::kDrop;
-  if (IsClientButtonMessage(message.message)) {
-    if (!onMainWindow || message.message != WM_LBUTTONDOWN) return CallTimeAction::kDrop;
+  const UINT id = message.message;
+  if (id == WM_KEYDOWN && message.wParam == VK_ESCAPE) return CallTimeAction::kStop;
+  if (IsKeyboardMessage(id)) return CallTimeAction::kDrop;
+  if (IsClientButtonMessage(id)) {
+    if (!onMainWindow || id != WM_LBUTTONDOWN) return CallTimeAction::kDrop;
     switch (static_cast<TitleHit>(titleHit)) {
       case TitleHit::kClose: return CallTimeAction::kClose;
       case TitleHit::kMinimize: return CallTimeAction::kDispatch;
       default: return CallTimeAction::kDrop;
     }
   }
-  if (message.message == WM_QUIT || message.message >= WM_APP) return CallTimeAction::kDefer;
-  return CallTimeAction::kDispatch;
+  // Painting, timers, the pointer, and the non-client mouse that moves and sizes.
+  const bool nonClientMouse = id >= WM_NCMOUSEMOVE && id <= WM_NCXBUTTONDBLCLK;
+  if (id == WM_PAINT || id == WM_TIMER || id == WM_MOUSEMOVE || id == WM_MOUSEWHEEL || id == WM_MOUSEHWHEEL ||
+      id == WM_MOUSELEAVE || id == WM_NCMOUSELEAVE || nonClientMouse) {
+    return CallTimeAction::kDispatch;
+  }
+  // Everything else that was posted (closing, notices, control requests) keeps
+  // its order and is handled once the call has ended.
+  return CallTimeAction::kDefer;
 }
 
 void BeginScriptCall() {

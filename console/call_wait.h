@@ -1,8 +1,10 @@
 // What the window thread does while a call into script code runs on the
-// script thread: it keeps painting, moving and sizing, turns Esc into a stop
-// request, holds back closing and posted notices until the call has ended,
-// and drops every other input, so no second command, menu entry or plugin
-// manager action can start.
+// script thread: it keeps painting, timers, moving and sizing, turns Esc into
+// a stop request, holds back everything else that was posted (closing, the
+// update notice) until the call has ended, and drops keyboard and mouse-button
+// input, so no second command, menu entry or plugin manager action can start.
+// (Messages sent from other threads and processes, such as a read of a
+// window's text, are answered as always.)
 #pragma once
 
 #include <windows.h>
