@@ -37,8 +37,11 @@ int TitleHitOf(const MSG& message) {
 
 CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit) {
   const UINT id = message.message;
-  if (id == WM_KEYDOWN && message.wParam == VK_ESCAPE) return CallTimeAction::kStop;
-  if (IsKeyboardMessage(id)) return CallTimeAction::kDrop;
+  if (IsKeyboardMessage(id) && message.wParam == VK_ESCAPE) {
+    return id == WM_KEYDOWN ? CallTimeAction::kStop : CallTimeAction::kDrop;
+  }
+  // Typed ahead: reaches the input line once the call has ended, as in a terminal.
+  if (IsKeyboardMessage(id)) return CallTimeAction::kDefer;
   if (IsClientButtonMessage(id)) {
     if (!onMainWindow || id != WM_LBUTTONDOWN) return CallTimeAction::kDrop;
     switch (static_cast<TitleHit>(titleHit)) {

@@ -1,8 +1,9 @@
 // What the window thread does while a call into script code runs on the
 // script thread: it keeps painting, timers, moving and sizing, turns Esc into
-// a stop request, holds back everything else that was posted (closing, the
-// update notice) until the call has ended, and drops keyboard and mouse-button
-// input, so no second command, menu entry or plugin manager action can start.
+// a stop request, holds back everything else that was posted (typed keys,
+// closing, the update notice) until the call has ended, and drops mouse
+// clicks, so no second command, menu entry or plugin manager action starts
+// while the call runs.
 // (Messages sent from other threads and processes, such as a read of a
 // window's text, are answered as always.)
 #pragma once
@@ -18,7 +19,7 @@ enum class CallTimeAction {
   kStop,       // Esc: stop the running call
   kClose,      // a click on the close button: close once the call has ended
   kDefer,      // posted again once the call has ended
-  kDrop,       // input that would start something else
+  kDrop,       // clicks that would start something else
 };
 
 // What to do with a message retrieved while a call runs. titleHit is what the
