@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -26,6 +27,20 @@ constexpr DWORD kOutputPollMs = 25;
 constexpr std::size_t kQueuedOutputLimit = 1000000;
 // How long ending an idle thread may take before the owner stops waiting.
 constexpr DWORD kThreadEndWaitMs = 2000;
+// How long each side spins before it blocks: a short command, or the next of
+// a quick series, is handed over without a round trip through the system.
+constexpr auto kSpin = std::chrono::microseconds(200);
+
+// Spins for up to kSpin until ready() holds; true if it did.
+template <typename Ready>
+bool SpinUntil(const Ready& ready) {
+  const Clock::time_point until = Clock::now() + kSpin;
+  do {
+    if (ready()) return true;
+    YieldProcessor();
+  } while (Clock::now() < until);
+  return ready();
+}
 
 struct OutputItem {
   bool clear = false;
@@ -39,19 +54,27 @@ struct OwnerRequest {
 
 }  // namespace
 
+// The hand-over: the owner stores the job and raises jobPosted, and sets
+// jobEvent only if the thread has gone to sleep on it; the thread raises
+// jobDone and sets attention only if the owner sleeps on it. Requests for the
+// owner, abandonment, output and its limit go through the mutex.
 struct ScriptChannel {
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable changed;  // the script thread waits: request served, output taken, abandoned
+  bool scriptWaits = false;         // somebody waits on `changed`
   std::function<void()> job;
-  bool hasJob = false;
-  bool jobDone = false;
-  bool quit = false;
+  std::atomic<bool> jobPosted{false};
+  std::atomic<bool> jobDone{false};
+  std::atomic<bool> quit{false};
+  std::atomic<bool> threadSleeps{false};
+  std::atomic<bool> ownerSleeps{false};
   bool abandoned = false;
   bool inLua = false;
   Clock::time_point callDeadline;
   std::vector<OutputItem> output;
   std::size_t queuedUnits = 0;
   OwnerRequest* request = nullptr;
+  UniqueHandle jobEvent{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
   UniqueHandle attention{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // job done, or a request
   UniqueHandle thread;
   DWORD threadId = 0;
@@ -61,26 +84,41 @@ namespace {
 
 thread_local ScriptChannel* t_channel = nullptr;
 
+// False when the thread is to end.
+bool WaitForJob(ScriptChannel& channel) {
+  const auto ready = [&] { return channel.jobPosted.load() || channel.quit.load(); };
+  if (!SpinUntil(ready)) {
+    channel.threadSleeps.store(true);
+    while (!ready()) WaitForSingleObject(channel.jobEvent.get(), INFINITE);
+    channel.threadSleeps.store(false);
+  }
+  return !channel.quit.load();
+}
+
 DWORD WINAPI ScriptThreadMain(LPVOID parameter) {
   // The thread keeps its channel alive: an owner that gave up on it has let go.
   std::unique_ptr<std::shared_ptr<ScriptChannel>> holder(static_cast<std::shared_ptr<ScriptChannel>*>(parameter));
   ScriptChannel& channel = **holder;
   t_channel = &channel;
-  std::unique_lock lock(channel.mutex);
-  for (;;) {
-    channel.changed.wait(lock, [&] { return channel.hasJob || channel.quit; });
-    if (channel.quit) break;
+  while (WaitForJob(channel)) {
     const std::function<void()> job = std::move(channel.job);
-    channel.hasJob = false;
-    lock.unlock();
+    channel.jobPosted.store(false);
     job();
-    lock.lock();
-    if (channel.abandoned) break;
-    channel.jobDone = true;
-    SetEvent(channel.attention.get());
+    {
+      std::lock_guard lock(channel.mutex);
+      if (channel.abandoned) break;
+    }
+    channel.jobDone.store(true);
+    if (channel.ownerSleeps.load()) SetEvent(channel.attention.get());
   }
   t_channel = nullptr;
   return 0;
+}
+
+void WakeScript(ScriptChannel& channel, std::unique_lock<std::mutex>& lock) {
+  const bool waits = channel.scriptWaits;
+  lock.unlock();
+  if (waits) channel.changed.notify_all();
 }
 
 // Hands the queued output and the pending request to the owner's actions.
@@ -88,12 +126,13 @@ void Deliver(PluginHost& host, ScriptChannel& channel) {
   std::vector<OutputItem> output;
   OwnerRequest* request = nullptr;
   {
-    std::lock_guard lock(channel.mutex);
+    std::unique_lock lock(channel.mutex);
+    if (channel.output.empty() && channel.request == nullptr) return;
     output.swap(channel.output);
     channel.queuedUnits = 0;
     request = channel.request;
+    WakeScript(channel, lock);
   }
-  channel.changed.notify_all();
   for (const OutputItem& item : output) {
     if (item.clear) {
       if (host.onClear) host.onClear();
@@ -103,31 +142,27 @@ void Deliver(PluginHost& host, ScriptChannel& channel) {
   }
   if (request == nullptr) return;
   (*request->action)();
-  {
-    std::lock_guard lock(channel.mutex);
-    request->done = true;
-    channel.request = nullptr;
-  }
-  channel.changed.notify_all();
+  std::unique_lock lock(channel.mutex);
+  request->done = true;
+  channel.request = nullptr;
+  WakeScript(channel, lock);
 }
 
 // Gives up on the channel's call when it is inside Lua (not in the host's own
 // bounded bookkeeping between calls) and past its deadline and grace.
 bool AbandonIfStuck(ScriptChannel& channel) {
-  {
-    std::lock_guard lock(channel.mutex);
-    if (channel.jobDone || !channel.inLua) return false;
-    if (Clock::now() < channel.callDeadline + std::chrono::milliseconds(kStuckCallGraceMs)) return false;
-    channel.abandoned = true;
-  }
-  channel.changed.notify_all();
+  std::unique_lock lock(channel.mutex);
+  if (channel.jobDone.load() || !channel.inLua) return false;
+  if (Clock::now() < channel.callDeadline + std::chrono::milliseconds(kStuckCallGraceMs)) return false;
+  channel.abandoned = true;
+  WakeScript(channel, lock);
   return true;
 }
 
 }  // namespace
 
 ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
-  if (!channel_->attention) return;
+  if (!channel_->attention || !channel_->jobEvent) return;
   auto* holder = new std::shared_ptr<ScriptChannel>(channel_);
   DWORD id = 0;
   channel_->thread.reset(CreateThread(nullptr, 0, ScriptThreadMain, holder, 0, &id));
@@ -144,9 +179,9 @@ ScriptThread::~ScriptThread() {
   {
     std::lock_guard lock(channel_->mutex);
     abandoned = channel_->abandoned;
-    channel_->quit = true;
   }
-  channel_->changed.notify_all();
+  channel_->quit.store(true);
+  SetEvent(channel_->jobEvent.get());
   if (!abandoned) WaitForSingleObject(channel_->thread.get(), kThreadEndWaitMs);
 }
 
@@ -162,25 +197,23 @@ CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job
   {
     std::lock_guard lock(channel->mutex);
     channel->job = job;
-    channel->hasJob = true;
-    channel->jobDone = false;
     channel->inLua = false;
   }
-  channel->changed.notify_all();
+  channel->jobDone.store(false);
+  channel->jobPosted.store(true);
+  if (channel->threadSleeps.load()) SetEvent(channel->jobEvent.get());
   host.callRunning = true;
   if (host.onCallBegin) host.onCallBegin();
 
   CallOutcome outcome = CallOutcome::kFinished;
   HANDLE attention = channel->attention.get();
-  for (;;) {
-    MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  const auto done = [&] { return channel->jobDone.load(); };
+  while (!SpinUntil(done)) {
+    channel->ownerSleeps.store(true);
+    if (!done()) MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    channel->ownerSleeps.store(false);
     Deliver(host, *channel);
-    bool done = false;
-    {
-      std::lock_guard lock(channel->mutex);
-      done = channel->jobDone;
-    }
-    if (done) break;
+    if (done()) break;
     if (AbandonIfStuck(*channel)) {
       outcome = CallOutcome::kAbandoned;
       host.scriptThread.reset();  // the stuck thread ends by itself if it ever returns
@@ -206,7 +239,9 @@ bool RunOnOwner(const std::function<void()>& action) {
   if (channel->abandoned) return false;
   channel->request = &request;
   SetEvent(channel->attention.get());
+  channel->scriptWaits = true;
   channel->changed.wait(lock, [&] { return request.done || channel->abandoned; });
+  channel->scriptWaits = false;
   if (!request.done) channel->request = nullptr;
   return request.done;
 }
@@ -240,7 +275,11 @@ bool Queue(OutputItem item) {
   ScriptChannel* channel = t_channel;
   if (channel == nullptr) return false;
   std::unique_lock lock(channel->mutex);
-  channel->changed.wait(lock, [&] { return channel->queuedUnits < kQueuedOutputLimit || channel->abandoned; });
+  if (channel->queuedUnits >= kQueuedOutputLimit) {
+    channel->scriptWaits = true;
+    channel->changed.wait(lock, [&] { return channel->queuedUnits < kQueuedOutputLimit || channel->abandoned; });
+    channel->scriptWaits = false;
+  }
   if (channel->abandoned) return true;
   channel->queuedUnits += item.text.size();
   if (!item.clear && !channel->output.empty() && !channel->output.back().clear) {

@@ -42,7 +42,7 @@ const HostileCase kCases[] = {
     // Memory: the state's cap, not the process's.
     {"local t = {} for i = 1, 1e9 do t[i] = i end", L"not enough memory", 30},
     {"local s = 'xy' while true do s = s .. s end", L"not enough memory", 10},
-    {"local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(4096) .. i end", L"not enough memory", 10},
+    {"local t = {} for i = 1, 1e9 do t[i] = ('x'):rep(1 << 20) .. i end", L"not enough memory", 10},
     // Host memory held for the plugin.
     {"for i = 1, 1000 do host.register{ name = 'c' .. i, run = print } end", L"最多注册 200 条命令", 1},
     {"for i = 1, 1000 do host.menu('菜单 ' .. i, 'ok') end", L"最多添加 50 个菜单项", 1},
