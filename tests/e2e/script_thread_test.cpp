@@ -89,6 +89,11 @@ TEST_F(ProgramTest, APluginStuckInNativeCodeIsCutOffAndTheOthersGoOn) {
   Run(L"slow", L"未知命令：slow");
   Run(L"again", L"准备重新加载");
   Run(L"slow", L"结束");
+  // The stuck thread still runs: ending the program does not wait for it.
+  app.Enter(L"stuck");
+  ASSERT_TRUE(app.WaitForLog(L"busy.lua 没有响应", std::chrono::milliseconds(9000)));
+  app.Enter(L"bye");
+  EXPECT_EQ(app.WaitForExit(std::chrono::milliseconds(5000)), 0);
 }
 
 TEST_F(ProgramTest, HostilePluginsNeitherCrashNorStopTheProgram) {
