@@ -68,9 +68,9 @@ void BeginScriptCall() {
 }
 
 void PumpDuringCall() {
-  ConsoleState& console = Console();
   MSG message{};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == ReplayDeferredMessage) continue;  // posted again when this call ends
     switch (ClassifyCallTimeMessage(message, message.hwnd != nullptr && message.hwnd == MainWindow,
                                     TitleHitOf(message))) {
       case CallTimeAction::kDispatch:
@@ -81,10 +81,12 @@ void PumpDuringCall() {
         if (GlobalHost) StopRunningCall(*GlobalHost);
         break;
       case CallTimeAction::kClose:
-        console.closePending = true;
+        DeferClose();
         break;
       case CallTimeAction::kDefer:
-        console.deferredMessages.push_back(message);
+        // A key's character is made now, so that it is held back right behind it.
+        TranslateMessage(&message);
+        Console().deferredMessages.push_back(message);
         break;
       case CallTimeAction::kDrop:
         break;
@@ -93,20 +95,41 @@ void PumpDuringCall() {
 }
 
 void EndScriptCall() {
+  // What arrived since the last look is older than anything posted from now on.
+  PumpDuringCall();
   ConsoleState& console = Console();
   console.callRunning = false;
-  std::vector<MSG> deferred = std::move(console.deferredMessages);
+  if (console.deferredMessages.empty()) return;
+  if (MainWindow) {
+    PostMessageW(MainWindow, ReplayDeferredMessage, 0, 0);
+    return;
+  }
+  // No window to replay through (shutting down): only a quit request matters.
+  for (const MSG& message : console.deferredMessages) {
+    if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
+  }
   console.deferredMessages.clear();
-  for (const MSG& message : deferred) {
+}
+
+void DeferClose() {
+  MSG close{};
+  close.hwnd = MainWindow;
+  close.message = WM_CLOSE;
+  Console().deferredMessages.push_back(close);
+}
+
+void ReplayDeferredMessages() {
+  ConsoleState& console = Console();
+  // A replayed key may start a command, whose own held-back messages join the
+  // end of the same queue.
+  while (!console.callRunning && !console.deferredMessages.empty()) {
+    const MSG message = console.deferredMessages.front();
+    console.deferredMessages.pop_front();
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));
-    } else {
-      PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
+    } else if (message.hwnd == nullptr || IsWindow(message.hwnd)) {
+      DispatchMessageW(&message);
     }
-  }
-  if (console.closePending && MainWindow) {
-    console.closePending = false;
-    PostMessageW(MainWindow, WM_CLOSE, 0, 0);
   }
 }
 

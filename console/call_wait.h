@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <vector>
 
 namespace qv {
 
@@ -27,9 +26,17 @@ enum class CallTimeAction {
 // console/layout.h), ignored for other messages.
 CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit);
 
+// Posted to the main window when a call has ended and messages wait: they
+// are then handled in the order they arrived, before anything newer.
+inline constexpr UINT ReplayDeferredMessage = WM_APP + 2;
+
 // The three host callbacks (onCallBegin, onCallWait, onCallEnd).
 void BeginScriptCall();
 void PumpDuringCall();
 void EndScriptCall();
+// Closing asked for while a call runs: queued behind what was typed before it.
+void DeferClose();
+// Handles the held-back messages in order (ReplayDeferredMessage).
+void ReplayDeferredMessages();
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,7 @@ struct ConsoleState {
 
   // A call into script code runs on the script thread (see call_wait.h).
   bool callRunning = false;
-  bool closePending = false;
-  std::vector<MSG> deferredMessages;
+  std::deque<MSG> deferredMessages;  // held back while a call runs, oldest first
 };
 
 // The one console state of the process.

@@ -7,6 +7,7 @@
 #include "app/globals.h"
 #include "app/system_calls.h"
 #include "console/appearance.h"
+#include "console/call_wait.h"
 #include "console/console_state.h"
 #include "console/input_line.h"
 #include "console/layout.h"
@@ -183,7 +184,7 @@ LRESULT OnPaint(HWND window) {
 // Closing waits for a running script call to end or be cut off.
 LRESULT OnClose(HWND window) {
   if (Console().callRunning) {
-    Console().closePending = true;
+    DeferClose();
     return 0;
   }
   DestroyWindow(window);
@@ -304,6 +305,7 @@ LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case UpdateAvailableMessage: return OnUpdateAvailable(lParam);
+    case ReplayDeferredMessage: ReplayDeferredMessages(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }
