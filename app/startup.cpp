@@ -148,7 +148,9 @@ bool CreateMainWindow(int showCommand) {
 
 int RunMessageLoop() {
   MSG message{};
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  for (;;) {
+    ReplayDeferredMessages();
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

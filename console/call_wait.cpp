@@ -40,15 +40,12 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
   if (IsKeyboardMessage(id) && message.wParam == VK_ESCAPE) {
     return id == WM_KEYDOWN ? CallTimeAction::kStop : CallTimeAction::kDrop;
   }
-  // Typed ahead: reaches the input line once the call has ended, as in a terminal.
+  // Typed ahead and clicked ahead: handled once the call has ended, as
+  // Windows itself queues input for a program that is busy.
   if (IsKeyboardMessage(id)) return CallTimeAction::kDefer;
   if (IsClientButtonMessage(id)) {
-    if (!onMainWindow || id != WM_LBUTTONDOWN) return CallTimeAction::kDrop;
-    switch (static_cast<TitleHit>(titleHit)) {
-      case TitleHit::kClose: return CallTimeAction::kClose;
-      case TitleHit::kMinimize: return CallTimeAction::kDispatch;
-      default: return CallTimeAction::kDrop;
-    }
+    const bool minimize = onMainWindow && id == WM_LBUTTONDOWN && static_cast<TitleHit>(titleHit) == TitleHit::kMinimize;
+    return minimize ? CallTimeAction::kDispatch : CallTimeAction::kDefer;
   }
   // Painting, timers, the pointer, and the non-client mouse that moves and sizes.
   const bool nonClientMouse = id >= WM_NCMOUSEMOVE && id <= WM_NCXBUTTONDBLCLK;
@@ -70,7 +67,6 @@ void BeginScriptCall() {
 void PumpDuringCall() {
   MSG message{};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == ReplayDeferredMessage) continue;  // posted again when this call ends
     switch (ClassifyCallTimeMessage(message, message.hwnd != nullptr && message.hwnd == MainWindow,
                                     TitleHitOf(message))) {
       case CallTimeAction::kDispatch:
@@ -79,9 +75,6 @@ void PumpDuringCall() {
         break;
       case CallTimeAction::kStop:
         if (GlobalHost) StopRunningCall(*GlobalHost);
-        break;
-      case CallTimeAction::kClose:
-        DeferClose();
         break;
       case CallTimeAction::kDefer:
         // A key's character is made now, so that it is held back right behind it.
@@ -99,12 +92,9 @@ void EndScriptCall() {
   PumpDuringCall();
   ConsoleState& console = Console();
   console.callRunning = false;
-  if (console.deferredMessages.empty()) return;
-  if (MainWindow) {
-    PostMessageW(MainWindow, ReplayDeferredMessage, 0, 0);
-    return;
-  }
-  // No window to replay through (shutting down): only a quit request matters.
+  // The message loop replays the held-back messages before it takes anything
+  // newer; without a window (shutting down) only a quit request matters.
+  if (console.deferredMessages.empty() || MainWindow) return;
   for (const MSG& message : console.deferredMessages) {
     if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
   }

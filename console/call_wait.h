@@ -1,9 +1,8 @@
 // What the window thread does while a call into script code runs on the
 // script thread: it keeps painting, timers, moving and sizing, turns Esc into
-// a stop request, holds back everything else that was posted (typed keys,
-// closing, the update notice) until the call has ended, and drops mouse
-// clicks, so no second command, menu entry or plugin manager action starts
-// while the call runs.
+// a stop request, and holds back everything else that was posted (keys and
+// clicks, closing, the update notice) until the call has ended, so no second
+// command, menu entry or plugin manager action starts while the call runs.
 // (Messages sent from other threads and processes, such as a read of a
 // window's text, are answered as always.)
 #pragma once
@@ -16,9 +15,8 @@ namespace qv {
 enum class CallTimeAction {
   kDispatch,   // handled as usual
   kStop,       // Esc: stop the running call
-  kClose,      // a click on the close button: close once the call has ended
   kDefer,      // posted again once the call has ended
-  kDrop,       // clicks that would start something else
+  kDrop,       // the rest of an Esc key
 };
 
 // What to do with a message retrieved while a call runs. titleHit is what the
@@ -26,17 +24,14 @@ enum class CallTimeAction {
 // console/layout.h), ignored for other messages.
 CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, int titleHit);
 
-// Posted to the main window when a call has ended and messages wait: they
-// are then handled in the order they arrived, before anything newer.
-inline constexpr UINT ReplayDeferredMessage = WM_APP + 2;
-
 // The three host callbacks (onCallBegin, onCallWait, onCallEnd).
 void BeginScriptCall();
 void PumpDuringCall();
 void EndScriptCall();
 // Closing asked for while a call runs: queued behind what was typed before it.
 void DeferClose();
-// Handles the held-back messages in order (ReplayDeferredMessage).
+// Handles the held-back messages in the order they arrived. The message loop
+// calls it before it takes a new message, so they come before anything newer.
 void ReplayDeferredMessages();
 
 }  // namespace qv

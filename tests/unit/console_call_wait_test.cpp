@@ -7,7 +7,7 @@
 namespace qv {
 namespace {
 
-TEST(CallTimeMessages, OnlyPaintingMovingEscAndCloseActNow) {
+TEST(CallTimeMessages, OnlyPaintingMovingMinimizingAndEscActNow) {
   using A = CallTimeAction;
   const int outside = static_cast<int>(TitleHit::kOutside);
   const struct {
@@ -28,12 +28,12 @@ TEST(CallTimeMessages, OnlyPaintingMovingEscAndCloseActNow) {
       {WM_KEYDOWN, VK_RETURN, false, outside, A::kDefer},  // typed ahead
       {WM_CHAR, L'a', false, outside, A::kDefer},
       {WM_SYSKEYDOWN, VK_F4, true, outside, A::kDefer},
-      {WM_LBUTTONDOWN, 0, true, static_cast<int>(TitleHit::kClose), A::kClose},
+      {WM_LBUTTONDOWN, 0, true, static_cast<int>(TitleHit::kClose), A::kDefer},
       {WM_LBUTTONDOWN, 0, true, static_cast<int>(TitleHit::kMinimize), A::kDispatch},
-      {WM_LBUTTONDOWN, 0, true, static_cast<int>(TitleHit::kPin), A::kDrop},
-      {WM_LBUTTONDOWN, 0, true, outside, A::kDrop},  // the menu button
-      {WM_LBUTTONDOWN, 0, false, static_cast<int>(TitleHit::kClose), A::kDrop},  // a row of the plugin manager
-      {WM_RBUTTONUP, 0, true, outside, A::kDrop},
+      {WM_LBUTTONDOWN, 0, true, static_cast<int>(TitleHit::kPin), A::kDefer},
+      {WM_LBUTTONDOWN, 0, true, outside, A::kDefer},  // the menu button
+      {WM_LBUTTONDOWN, 0, false, static_cast<int>(TitleHit::kMinimize), A::kDefer},  // a row of the plugin manager
+      {WM_RBUTTONUP, 0, true, outside, A::kDefer},
       {WM_CLOSE, 0, true, outside, A::kDefer},
       {WM_APP + 1, 0, true, outside, A::kDefer},  // the update notice
       {WM_QUIT, 0, false, outside, A::kDefer},
