@@ -20,8 +20,6 @@ namespace qv {
 
 namespace {
 
-constexpr int kForceDarkAppMode = 2;
-
 void ShutDownHost() {
   if (!GlobalHost) return;
   CloseAllPlugins(*GlobalHost);
@@ -168,7 +166,7 @@ int RunProgram(HINSTANCE instance, int showCommand) {
   EnableDpiAwareness();
   const InstanceGuardCloser closer;
   if (AnotherInstanceRuns()) return 0;
-  UxTheme().SetPreferredAppMode(kForceDarkAppMode);
+  UxTheme::Instance().UseDarkAppMode();
   AppInstance = instance;
   CurrentDpi = SystemDpi();
 
