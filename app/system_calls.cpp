@@ -4,16 +4,25 @@ namespace qv {
 
 namespace {
 
+// An export of a loaded module as the function type it is documented (or
+// known) to have, or null. The cast goes through void (*)(), the one function
+// type that converts to any other without a warning: the export's true type is
+// this file's knowledge, not the compiler's.
+template <typename Function>
+Function ModuleFunction(HMODULE module, const char* nameOrOrdinal) {
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, nameOrOrdinal)));
+}
+
 // A function of the already loaded user32.dll, or null.
 template <typename Function>
 Function User32Function(const char* name) {
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 ? reinterpret_cast<Function>(GetProcAddress(user32, name)) : nullptr;
+  return ModuleFunction<Function>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 template <typename Function>
 Function LibraryFunction(const UniqueLibrary& library, const char* nameOrOrdinal) {
-  return library ? reinterpret_cast<Function>(GetProcAddress(library.get(), nameOrOrdinal)) : nullptr;
+  return ModuleFunction<Function>(library.get(), nameOrOrdinal);
 }
 
 const char* Ordinal(WORD ordinal) { return MAKEINTRESOURCEA(ordinal); }
@@ -22,8 +31,7 @@ const char* Ordinal(WORD ordinal) { return MAKEINTRESOURCEA(ordinal); }
 
 bool RealWindowsVersion(RTL_OSVERSIONINFOW& version) {
   using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto getVersion = ntdll ? reinterpret_cast<GetVersion>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+  const auto getVersion = ModuleFunction<GetVersion>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
   if (getVersion == nullptr) return false;
   version = RTL_OSVERSIONINFOW{};
   version.dwOSVersionInfoSize = sizeof(version);
