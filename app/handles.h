@@ -33,10 +33,11 @@ class UniqueHandle {
   HANDLE handle_ = nullptr;
 };
 
-// A loaded library, freed on destruction.
+// A system library, loaded from the system folder only (never from the
+// program's folder or the current directory), freed on destruction.
 class UniqueLibrary {
  public:
-  explicit UniqueLibrary(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+  explicit UniqueLibrary(const wchar_t* name) : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
   UniqueLibrary(const UniqueLibrary&) = delete;
   UniqueLibrary& operator=(const UniqueLibrary&) = delete;
   ~UniqueLibrary() {

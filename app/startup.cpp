@@ -6,21 +6,18 @@
 #include "app/files.h"
 #include "app/globals.h"
 #include "app/system_calls.h"
+#include "app/window_classes.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
 #include "console/console_state.h"
-#include "console/console_window.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
 #include "sysinfo/system_info.h"
 #include "windows/manager_window.h"
-#include "windows/menu_window.h"
 
 namespace qv {
 
 namespace {
-
-constexpr int kForceDarkAppMode = 2;
 
 void ShutDownHost() {
   if (!GlobalHost) return;
@@ -95,33 +92,6 @@ bool CreateBrushes() {
   return b.background && b.dim && b.input && b.border && b.highlight;
 }
 
-bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, bool icons) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = AppInstance;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = background;
-  windowClass.lpszClassName = name;
-  if (icons) {
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-  }
-  return RegisterClassExW(&windowClass) != 0;
-}
-
-// The failure message, or null when every class is registered.
-const wchar_t* RegisterWindowClasses() {
-  if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background, true)) return L"注册窗口类失败。";
-  RegisterWindowClass(kFadeOverlayClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), false);
-  if (!RegisterWindowClass(kMenuWindowClass, MenuWindowProc, SharedBrushes.dim, false)) return L"注册菜单窗口类失败。";
-  if (!RegisterWindowClass(kManagerWindowClass, ManagerWindowProc, SharedBrushes.background, false)) {
-    return L"注册插件管理窗口类失败。";
-  }
-  return nullptr;
-}
-
 RECT MainWindowPlacement() {
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -170,7 +140,7 @@ int RunProgram(HINSTANCE instance, int showCommand) {
   EnableDpiAwareness();
   const InstanceGuardCloser closer;
   if (AnotherInstanceRuns()) return 0;
-  UxTheme().SetPreferredAppMode(kForceDarkAppMode);
+  UxTheme::Instance().UseDarkAppMode();
   AppInstance = instance;
   CurrentDpi = SystemDpi();
 

@@ -4,16 +4,25 @@ namespace qv {
 
 namespace {
 
+// An export of a loaded module as the function type it is documented (or
+// known) to have, or null. The cast goes through void (*)(), the one function
+// type that converts to any other without a warning: the export's true type is
+// this file's knowledge, not the compiler's.
+template <typename Function>
+Function ModuleFunction(HMODULE module, const char* nameOrOrdinal) {
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, nameOrOrdinal)));
+}
+
 // A function of the already loaded user32.dll, or null.
 template <typename Function>
 Function User32Function(const char* name) {
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  return user32 ? reinterpret_cast<Function>(GetProcAddress(user32, name)) : nullptr;
+  return ModuleFunction<Function>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 template <typename Function>
 Function LibraryFunction(const UniqueLibrary& library, const char* nameOrOrdinal) {
-  return library ? reinterpret_cast<Function>(GetProcAddress(library.get(), nameOrOrdinal)) : nullptr;
+  return ModuleFunction<Function>(library.get(), nameOrOrdinal);
 }
 
 const char* Ordinal(WORD ordinal) { return MAKEINTRESOURCEA(ordinal); }
@@ -22,8 +31,7 @@ const char* Ordinal(WORD ordinal) { return MAKEINTRESOURCEA(ordinal); }
 
 bool RealWindowsVersion(RTL_OSVERSIONINFOW& version) {
   using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  const auto getVersion = ntdll ? reinterpret_cast<GetVersion>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+  const auto getVersion = ModuleFunction<GetVersion>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
   if (getVersion == nullptr) return false;
   version = RTL_OSVERSIONINFOW{};
   version.dwOSVersionInfoSize = sizeof(version);
@@ -68,23 +76,51 @@ BOOL AdjustFrameRect(RECT& rect, int dpi) {
   return AdjustWindowRectEx(&rect, kMainWindowStyle, FALSE, 0);
 }
 
-UxTheme::UxTheme() : library_(L"uxtheme.dll") {}
-
-void UxTheme::SetPreferredAppMode(int mode) const {
-  // Undocumented export 135 of uxtheme.dll: SetPreferredAppMode(PreferredAppMode).
-  using Function = int(WINAPI*)(int);
-  if (const auto function = LibraryFunction<Function>(library_, Ordinal(135))) function(mode);
+DarkModeExports DarkModeExportsFor(DWORD build) {
+  constexpr DWORD kFirstWithDarkMode = 17763;        // 1809
+  constexpr DWORD kFirstWithPreferredAppMode = 18334;  // ordinal 135 changed meaning here (1903)
+  DarkModeExports exports;
+  if (build < kFirstWithDarkMode) return exports;
+  exports.allowDarkModeForWindow = true;
+  exports.appMode =
+      build < kFirstWithPreferredAppMode ? AppModeExport::kAllowDarkModeForApp : AppModeExport::kSetPreferredAppMode;
+  return exports;
 }
 
-void UxTheme::AllowDarkModeForWindow(HWND window, bool allow) const {
-  // Undocumented export 133 of uxtheme.dll: AllowDarkModeForWindow(HWND, BOOL).
-  using Function = BOOL(WINAPI*)(HWND, BOOL);
-  if (const auto function = LibraryFunction<Function>(library_, Ordinal(133))) function(window, allow);
+const UxTheme& UxTheme::Instance() {
+  static const UxTheme instance;
+  return instance;
+}
+
+UxTheme::UxTheme()
+    : library_(L"uxtheme.dll"), setWindowTheme_(LibraryFunction<SetThemeFunction>(library_, "SetWindowTheme")) {
+  RTL_OSVERSIONINFOW version{};
+  const DarkModeExports exports = DarkModeExportsFor(RealWindowsVersion(version) ? version.dwBuildNumber : 0);
+  // Undocumented exports, by ordinal only, each looked up only where the build
+  // has it with the signature it has there:
+  //   133  AllowDarkModeForWindow(HWND, BOOL)          1809 and later
+  //   135  AllowDarkModeForApp(BOOL)                    1809 up to build 18333
+  //   135  SetPreferredAppMode(PreferredAppMode)        build 18334 and later
+  if (exports.allowDarkModeForWindow) allowForWindow_ = LibraryFunction<AllowForWindowFunction>(library_, Ordinal(133));
+  if (exports.appMode == AppModeExport::kAllowDarkModeForApp) {
+    allowForApp_ = LibraryFunction<AllowForAppFunction>(library_, Ordinal(135));
+  } else if (exports.appMode == AppModeExport::kSetPreferredAppMode) {
+    setAppMode_ = LibraryFunction<SetAppModeFunction>(library_, Ordinal(135));
+  }
+}
+
+void UxTheme::UseDarkAppMode() const {
+  constexpr int kForceDark = 2;  // PreferredAppMode: 0 default, 1 allow dark, 2 force dark, 3 force light
+  if (setAppMode_) setAppMode_(kForceDark);
+  if (allowForApp_) allowForApp_(TRUE);
+}
+
+void UxTheme::AllowDarkModeForWindow(HWND window) const {
+  if (allowForWindow_) allowForWindow_(window, TRUE);
 }
 
 void UxTheme::SetWindowTheme(HWND window, const wchar_t* subApp) const {
-  using Function = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  if (const auto function = LibraryFunction<Function>(library_, "SetWindowTheme")) function(window, subApp, nullptr);
+  if (setWindowTheme_) setWindowTheme_(window, subApp, nullptr);
 }
 
 DwmApi::DwmApi()

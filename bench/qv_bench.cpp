@@ -18,7 +18,8 @@
 #include "lauxlib.h"
 #include "lua.h"
 #include "lualib.h"
-#include "tests/e2e/driver.h"
+#include "tests/support/driver.h"
+#include "tests/support/hidden_output_view.h"
 
 namespace qv::bench {
 namespace {
@@ -56,27 +57,6 @@ void Figure(const char* name, double value, const char* unit) {
 }
 
 // ---- The console's output log with a real, hidden EDIT control -----------------
-
-struct HiddenOutputView {
-  HWND parent = nullptr;
-  HWND edit = nullptr;
-  HiddenOutputView() {
-    parent = CreateWindowExW(0, L"STATIC", L"bench", WS_POPUP, 0, 0, 900, 560, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-    // The style of the console's output view.
-    edit = CreateWindowExW(0, L"EDIT", L"",
-                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                               ES_READONLY | ES_NOHIDESEL,
-                           10, 40, 880, 500, parent, reinterpret_cast<HMENU>(1001), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(edit, EM_SETLIMITTEXT, 1000000, 0);
-    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), TRUE);
-    Console().outputView = edit;
-  }
-  ~HiddenOutputView() {
-    Console().outputView = nullptr;
-    DestroyWindow(parent);
-  }
-};
 
 const std::wstring kLine40 = L"0123456789abcdefghijABCDEFGHIJ0123456789\r\n";
 
@@ -292,7 +272,9 @@ int Run(int argc, wchar_t** argv) {
     return 1;
   }
   if (wanted(1) || wanted(2)) {
-    HiddenOutputView view;
+    // The console's log, drawn into a hidden control of the output view's style.
+    test::HiddenOutputView view;
+    Console().outputView = view.get();
     if (wanted(1)) {
       // (1) One 40-character line per AppendOutput.
       Figure("append_empty_shown_us", MedianOf(kRuns, [] { return AppendMicroseconds(false, false, 200); }), "us");
@@ -313,6 +295,7 @@ int Run(int argc, wchar_t** argv) {
       Figure("print_10000_lines_discarded_ms",
              MedianOf(kRuns, [&] { return CommandSeconds(host, L"print10k") * 1e3; }), "ms");
     }
+    Console().outputView = nullptr;
   }
 
   if (wanted(3)) {

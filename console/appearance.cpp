@@ -70,8 +70,8 @@ void ApplyOutputMargins() {
 }
 
 void ApplyDarkTheme(HWND window) {
-  const UxTheme uxTheme;
-  uxTheme.AllowDarkModeForWindow(window, true);
+  const UxTheme& uxTheme = UxTheme::Instance();
+  uxTheme.AllowDarkModeForWindow(window);
   uxTheme.SetWindowTheme(window, L"DarkMode_Explorer");
 }
 

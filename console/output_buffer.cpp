@@ -1,5 +1,7 @@
 #include "console/output_buffer.h"
 
+#include <algorithm>
+
 #include "app/globals.h"
 #include "app/text.h"
 #include "console/console_state.h"
@@ -23,7 +25,10 @@ std::wstring NumberLines(std::wstring_view text, std::int32_t& counter) {
     if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
     result += LineNumberText(counter++);
     result += L" | ";
+    const std::size_t lineStart = result.size();
     result += line;
+    // The output view's text would end at a zero: the rest of the append would be lost.
+    std::replace(result.begin() + static_cast<std::ptrdiff_t>(lineStart), result.end(), L'\0', kZeroShownAs);
     if (lineFeed == std::wstring_view::npos) break;
     result += L"\r\n";
     position = lineFeed + 1;

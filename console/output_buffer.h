@@ -14,13 +14,16 @@ namespace qv {
 // Most UTF-16 code units the log keeps; older whole lines are dropped above it.
 inline constexpr std::size_t kOutputCapacity = 200000;
 
+// What a zero character in output is shown as (U+FFFD REPLACEMENT CHARACTER).
+inline constexpr wchar_t kZeroShownAs = L'\uFFFD';
+
 // The number of an output line, padded on the left to at least three characters.
 std::wstring LineNumberText(std::int32_t number);
 
 // Splits text at line feeds ("\r\n" and "\n" both end a line) and writes each
 // line as its number, " | " and the line, lines joined by "\r\n". A final line
-// without a line feed stays unterminated. counter is the next line's number and
-// advances by one per line.
+// without a line feed stays unterminated; a zero character becomes kZeroShownAs.
+// counter is the next line's number and advances by one per line.
 std::wstring NumberLines(std::wstring_view text, std::int32_t& counter);
 
 // The log's text. Dropping lines from the front only moves a start offset; the

@@ -67,7 +67,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
     return false;
   }
   if (content.size() > 2 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-  const std::string chunkName = "@" + WideToUtf8(record.path);
+  const std::string chunkName = std::string("@").append(WideToUtf8(record.path));
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.
   LeaveForLua(std::chrono::steady_clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs));

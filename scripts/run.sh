@@ -33,9 +33,8 @@ if [ "$interactive" = 1 ]; then
   exit 0
 fi
 
-# The helper that types into the console is built on its own.
-cmake -S tools -B "$build/tools" -G Ninja --toolchain "$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build/tools" >/dev/null
+# The helper that types into the console (tools/qv_drive.cpp), built with the program.
+drive="$build/tools/qv_drive.exe"
 
 program_pid=""
 cleanup() {
@@ -49,12 +48,12 @@ program_pid=$!
 
 commands=(ls time "calc 1+2*3")
 echo "run: typing: ${commands[*]}"
-scripts/wine-run.sh "$build/tools/qv_drive.exe" --timeout 60 "${commands[@]}"
+scripts/wine-run.sh "$drive" --timeout 60 "${commands[@]}"
 echo
 mkdir -p shots
 shot="$root/shots/console-$(date +%Y%m%d-%H%M%S).png"
 import -window root "$shot"
-scripts/wine-run.sh "$build/tools/qv_drive.exe" --timeout 5 --close >/dev/null || true
+scripts/wine-run.sh "$drive" --timeout 5 --close >/dev/null || true
 wait "$program_pid" || true
 program_pid=""
 echo "run: screenshot saved to $shot"

@@ -1,12 +1,17 @@
-# Sourced by the run and test scripts: a virtual display when there is none,
-# the project's Wine prefix (created once), and a persistent wine server.
-# Background servers get their output redirected away and are stopped by
-# qv_wine_stop, so that a caller reading this script's output is not held open.
+# The project's Wine environment, in one place. Sourced by the run, test and
+# bench scripts and by wine-run.sh (CMake's emulator): the Wine prefix and its
+# settings; qv_wine_start adds a virtual display when there is none, creates
+# the prefix once and starts a persistent wine server. Background servers get
+# their output redirected away and are stopped by qv_wine_stop, so that a
+# caller reading this script's output is not held open.
 
 qv_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$qv_root/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# The locale Windows programs run in (wine-run.sh): Wine takes the code page and
+# interface language from it.
+qv_wine_lang="${QV_WINE_LANG:-zh_CN.UTF-8}"
 qv_xvfb_pid=""
 
 qv_wine_start() {
@@ -26,7 +31,7 @@ qv_wine_start() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
     echo "wine: creating prefix $WINEPREFIX" >&2
-    LANG=zh_CN.UTF-8 wine wineboot -i >/dev/null 2>&1 || true
+    LANG="$qv_wine_lang" wine wineboot -i >/dev/null 2>&1 || true
     # Without a window manager, unmanaged windows end in milliseconds instead of ~2 s.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # Wine has no Consolas: stand in a monospaced face with Chinese glyphs, so

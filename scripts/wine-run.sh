@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine with the project's prefix and settings.
+# Runs a Windows program under Wine in the project's environment (wine-env.sh).
 # CMake uses it as the emulator for tests and benchmarks.
-root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export LANG="${QV_WINE_LANG:-zh_CN.UTF-8}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+export LANG="$qv_wine_lang"
 exec wine "$@"

@@ -13,88 +13,76 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/driver.h"
+
 namespace {
 
-constexpr int kOutputViewId = 1001;
-constexpr int kInputLineId = 1002;
+using qv::e2e::AppProcess;
+using std::chrono::milliseconds;
 
-std::wstring WindowText(HWND window) {
-  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(copied));
-  return text;
-}
-
-// The console's main window once its input line is visible (the start-up report has ended).
-HWND WaitForConsole(DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (GetTickCount64() < end) {
-    const HWND main = FindWindowW(L"QuorvantLineWindow", nullptr);
-    const HWND input = main ? GetDlgItem(main, kInputLineId) : nullptr;
-    if (input && IsWindowVisible(input)) return main;
-    Sleep(100);
-  }
-  return nullptr;
+// Attaches to the program whose console window appears first and waits until
+// its input line is shown (the start-up report has ended).
+bool AttachToConsole(AppProcess& app, milliseconds timeout) {
+  DWORD processId = 0;
+  qv::e2e::WaitUntil(
+      [&] {
+        const HWND main = FindWindowW(qv::e2e::kMainClass, nullptr);
+        if (main != nullptr) GetWindowThreadProcessId(main, &processId);
+        return processId != 0;
+      },
+      timeout);
+  return processId != 0 && app.Attach(processId) && app.WaitForConsole(timeout);
 }
 
 // Waits until the output log has not changed for a while.
-void WaitForQuiet(HWND output, DWORD timeoutMs) {
-  const ULONGLONG end = GetTickCount64() + timeoutMs;
-  std::wstring last = WindowText(output);
+void WaitForQuietLog(const AppProcess& app, milliseconds timeout) {
+  constexpr ULONGLONG kQuietMs = 400;
+  std::wstring last = app.ReadLog();
   ULONGLONG stableSince = GetTickCount64();
-  while (GetTickCount64() < end && GetTickCount64() - stableSince < 400) {
-    Sleep(50);
-    std::wstring now = WindowText(output);
-    if (now != last) {
-      last = std::move(now);
-      stableSince = GetTickCount64();
-    }
-  }
-}
-
-void TypeLine(HWND input, const std::wstring& line) {
-  for (const wchar_t c : line) PostMessageW(input, WM_CHAR, c, 1);
-  PostMessageW(input, WM_KEYDOWN, VK_RETURN, 1);
-}
-
-void PrintUtf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                       nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
+  qv::e2e::WaitUntil(
+      [&] {
+        std::wstring now = app.ReadLog();
+        if (now != last) {
+          last = std::move(now);
+          stableSince = GetTickCount64();
+        }
+        return GetTickCount64() - stableSince >= kQuietMs;
+      },
+      timeout);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  DWORD timeoutMs = 60000;
+  milliseconds timeout{60000};
   bool close = false;
   std::vector<std::wstring> lines;
   for (int i = 1; i < argc; ++i) {
     if (std::wstring(argv[i]) == L"--timeout" && i + 1 < argc) {
-      timeoutMs = static_cast<DWORD>(_wtoi(argv[++i])) * 1000;
+      timeout = milliseconds(_wtoi(argv[++i]) * 1000LL);
     } else if (std::wstring(argv[i]) == L"--close") {
       close = true;
     } else {
       lines.emplace_back(argv[i]);
     }
   }
-  const HWND main = WaitForConsole(timeoutMs);
-  if (main == nullptr) {
+  AppProcess app;
+  if (!AttachToConsole(app, timeout)) {
     std::fputs("qv_drive: the console did not appear\n", stderr);
+    app.Detach();
     return 1;
   }
-  const HWND output = GetDlgItem(main, kOutputViewId);
-  const HWND input = GetDlgItem(main, kInputLineId);
-  WaitForQuiet(output, 5000);
+  WaitForQuietLog(app, milliseconds(5000));
   for (const std::wstring& line : lines) {
-    TypeLine(input, line);
-    WaitForQuiet(output, 10000);
+    app.Enter(line);
+    app.Settle(milliseconds(10000));
+    WaitForQuietLog(app, milliseconds(10000));
   }
-  PrintUtf8(WindowText(output));
-  if (close) PostMessageW(main, WM_CLOSE, 0, 0);
+  const std::string log = qv::e2e::Narrow(app.ReadLog());
+  std::fwrite(log.data(), 1, log.size(), stdout);
+  std::fflush(stdout);
+  if (close) PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+  // The program is not ours: it goes on running (or closes on its own).
+  app.Detach();
   return 0;
 }

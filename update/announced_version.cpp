@@ -32,6 +32,9 @@ std::wstring Utf8Value(std::string_view value) {
   return text;
 }
 
+// C0 (zero included), DEL and C1: text that would end or break the notice's line.
+bool IsControlCharacter(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
 }  // namespace
 
 std::wstring FindAnnouncedVersion(std::string_view body) {
@@ -55,7 +58,9 @@ std::wstring FindAnnouncedVersion(std::string_view body) {
   const std::size_t valueStart = pos + 1;
   const std::size_t valueEnd = tag.find(quote, valueStart);
   if (valueEnd == std::string::npos) return {};
-  return Utf8Value(tag.substr(valueStart, valueEnd - valueStart));
+  std::wstring value = Utf8Value(tag.substr(valueStart, valueEnd - valueStart));
+  if (std::any_of(value.begin(), value.end(), IsControlCharacter)) return {};
+  return value;
 }
 
 std::vector<std::int32_t> VersionNumbers(std::wstring_view text) {

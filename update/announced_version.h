@@ -9,7 +9,8 @@
 namespace qv {
 
 // The content value of the tag that carries "quorvantline-version" (any case),
-// quoted with " or '; empty when there is no such tag or no usable value.
+// quoted with " or '; empty when there is no such tag or no usable value (none,
+// or one holding a control character such as a zero or a line feed).
 std::wstring FindAnnouncedVersion(std::string_view body);
 
 // The dotted run of decimal numbers that starts at the first digit:

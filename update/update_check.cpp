@@ -1,7 +1,8 @@
 #include "update/update_check.h"
 
-#include <mutex>
 #include <new>
+#include <type_traits>
+#include <utility>
 
 #include "app/globals.h"
 #include "update/announced_version.h"
@@ -13,8 +14,25 @@ namespace {
 // The notice that this process posted and the window has not taken yet. A
 // message's lParam is only trusted when it is this very pointer: any program
 // on the desktop can post the same message with a value of its choice.
-std::mutex postedNoticeMutex;
-std::unique_ptr<UpdateNotice> postedNotice;
+//
+// Nobody waits for the check, so at exit it may still be handing over its
+// notice while the static objects are destroyed: the slot and its lock have no
+// destructor and stay usable to the end of the process (a notice that is never
+// taken is left to the end of the process too).
+struct PostedNoticeSlot {
+  SRWLOCK lock = SRWLOCK_INIT;
+  UpdateNotice* notice = nullptr;
+};
+static_assert(std::is_trivially_destructible_v<PostedNoticeSlot>);
+constinit PostedNoticeSlot posted;
+
+class SlotLock {
+ public:
+  SlotLock() { AcquireSRWLockExclusive(&posted.lock); }
+  ~SlotLock() { ReleaseSRWLockExclusive(&posted.lock); }
+  SlotLock(const SlotLock&) = delete;
+  SlotLock& operator=(const SlotLock&) = delete;
+};
 
 DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
   HWND window = static_cast<HWND>(parameter);
@@ -36,24 +54,25 @@ std::optional<UpdateNotice> CheckForUpdate(const std::wstring& url) {
 }
 
 bool HandOverUpdateNotice(HWND window, UpdateNotice notice) {
-  std::unique_ptr<UpdateNotice> owned(new (std::nothrow) UpdateNotice(std::move(notice)));
+  UpdateNotice* const owned = new (std::nothrow) UpdateNotice(std::move(notice));
   if (!owned) return false;
-  const LPARAM address = reinterpret_cast<LPARAM>(owned.get());
+  std::unique_ptr<UpdateNotice> replaced;
   {
     // Kept before posting, so the window finds it however soon it handles the message.
-    std::lock_guard<std::mutex> lock(postedNoticeMutex);
-    postedNotice = std::move(owned);
+    const SlotLock lock;
+    replaced.reset(std::exchange(posted.notice, owned));
   }
-  if (PostMessageW(window, UpdateAvailableMessage, 0, address)) return true;
-  std::lock_guard<std::mutex> lock(postedNoticeMutex);
-  if (reinterpret_cast<LPARAM>(postedNotice.get()) == address) postedNotice.reset();
+  if (PostMessageW(window, UpdateAvailableMessage, 0, reinterpret_cast<LPARAM>(owned))) return true;
+  std::unique_ptr<UpdateNotice> unposted;
+  const SlotLock lock;
+  if (posted.notice == owned) unposted.reset(std::exchange(posted.notice, nullptr));
   return false;
 }
 
 std::unique_ptr<UpdateNotice> TakeUpdateNotice(LPARAM lParam) {
-  std::lock_guard<std::mutex> lock(postedNoticeMutex);
-  if (lParam == 0 || lParam != reinterpret_cast<LPARAM>(postedNotice.get())) return nullptr;
-  return std::move(postedNotice);
+  const SlotLock lock;
+  if (lParam == 0 || lParam != reinterpret_cast<LPARAM>(posted.notice)) return nullptr;
+  return std::unique_ptr<UpdateNotice>(std::exchange(posted.notice, nullptr));
 }
 
 bool StartUpdateCheck(HWND window) {

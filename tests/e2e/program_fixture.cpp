@@ -4,6 +4,14 @@
 
 namespace qv::e2e {
 
+namespace {
+
+// The built executable and the source tree's plugins folder, handed in by the build.
+std::wstring BuiltExecutable() { return WindowsPath(QV_E2E_EXECUTABLE); }
+std::wstring SourcePluginsFolder() { return WindowsPath(QV_E2E_SOURCE_PLUGINS); }
+
+}  // namespace
+
 std::string TestBasicScript(bool skipLoading) {
   std::string script = skipLoading ? "host.skip_loading()\n" : "";
   script += R"lua(

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/e2e/driver.h"
+#include "tests/support/driver.h"
 
 namespace qv::e2e {
 

@@ -66,7 +66,7 @@ class ConsoleCommands : public ::testing::Test {
   void TearDown() override {
     if (GlobalHost) CloseAllPlugins(*GlobalHost);
   }
-  test::TempPluginFolder folder;
+  test::TempFolder folder;
   test::ConsoleUnderTest console;
 };
 

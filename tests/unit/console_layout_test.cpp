@@ -1,20 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "console/layout.h"
+#include "tests/support/rect_matcher.h"
 
 namespace qv {
 namespace {
 
-bool Same(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-::testing::AssertionResult RectIs(const RECT& actual, RECT expected) {
-  if (Same(actual, expected)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "{" << actual.left << "," << actual.top << "," << actual.right << ","
-                                       << actual.bottom << "} instead of {" << expected.left << "," << expected.top
-                                       << "," << expected.right << "," << expected.bottom << "}";
-}
+using test::RectIs;
 
 TEST(ConsoleLayout, ConsoleRectanglesAt96And144Dpi) {
   struct Case {

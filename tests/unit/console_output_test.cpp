@@ -28,6 +28,8 @@ TEST(ConsoleOutput, NumbersEveryLine) {
       {L"end\r", 1, L"  1 | end", 2},
       {L"x\ny", 999, L"999 | x\r\n1000 | y", 1001},
       {L"-", -5, L" -5 | -", -4},
+      // A zero would end the control's text there: it is shown as U+FFFD.
+      {std::wstring(L"a\0b\n\0", 5), 1, L"  1 | a\uFFFDb\r\n  2 | \uFFFD", 3},
   };
   for (const Case& c : cases) {
     std::int32_t counter = c.firstNumber;
@@ -150,6 +152,7 @@ TEST(ConsoleOutput, CollectedAppendsShowTheSameTextAsImmediateOnes) {
       {L"a\r\n", L"b", L"c\n", L"\r\n"},
       {L"before\r\n", L"<clear>", L"after\r\n", L"more\r\n"},
       {std::wstring(300, L'w') + L"\r\n", L"x\r\n", std::wstring(700, L'y'), L"\r\nz\r\n"},  // trims at 1000
+      {std::wstring(L"zero\0inside\r\n", 13), L"after\r\n"},
   };
   for (const auto& script : scripts) {
     test::HiddenOutputView immediateView;

@@ -117,7 +117,9 @@ TEST(EnableState, RefusedRequestsChangeNothingAndWriteNothing) {
       const size_t commands = plugins.host.commands.size();
       EXPECT_FALSE(SetPluginEnabledAndSave(plugins.host, c.request.name, c.request.enable)) << c.what;
       EXPECT_EQ(test::FileExists(plugins.DisabledFile()), fileExisted) << c.what;
-      if (fileExisted) EXPECT_EQ(plugins.DisabledBytes(), "gone.lua\n") << c.what;
+      if (fileExisted) {
+        EXPECT_EQ(plugins.DisabledBytes(), "gone.lua\n") << c.what;
+      }
       EXPECT_TRUE(plugins.DisabledNames().empty()) << c.what;
       EXPECT_EQ(plugins.host.commands.size(), commands) << c.what;
     }

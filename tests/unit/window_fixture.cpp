@@ -3,10 +3,9 @@
 #include <memory>
 
 #include "app/globals.h"
+#include "app/window_classes.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
-#include "windows/manager_window.h"
-#include "windows/menu_window.h"
 
 namespace qv::test {
 
@@ -14,29 +13,19 @@ namespace {
 
 constexpr wchar_t kStandInClass[] = L"QvTestStandInConsole";
 
+// The program's own classes (the menu and the manager among them) and the stand-in's.
 void RegisterOnce() {
   static bool registered = false;
   if (registered) return;
   registered = true;
-  const HINSTANCE instance = GetModuleHandleW(nullptr);
-  const struct {
-    const wchar_t* name;
-    WNDPROC procedure;
-  } classes[] = {
-      {kStandInClass, DefWindowProcW},
-      {kMenuWindowClass, MenuWindowProc},
-      {kManagerWindowClass, ManagerWindowProc},
-  };
-  for (const auto& c : classes) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = c.procedure;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = c.name;
-    RegisterClassExW(&wc);
-  }
+  AppInstance = GetModuleHandleW(nullptr);
+  RegisterWindowClasses();
+  WNDCLASSEXW standIn{};
+  standIn.cbSize = sizeof(standIn);
+  standIn.lpfnWndProc = DefWindowProcW;
+  standIn.hInstance = AppInstance;
+  standIn.lpszClassName = kStandInClass;
+  RegisterClassExW(&standIn);
 }
 
 void ResetSharedConsoleState() {
@@ -69,7 +58,6 @@ PluginHost& GlobalHostScope::host() { return *GlobalHost; }
 
 StandInConsole::StandInConsole(int x, int y, int width, int height) {
   RegisterOnce();
-  AppInstance = GetModuleHandleW(nullptr);
   window_ = CreateWindowExW(0, kStandInClass, L"stand-in console", WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr,
                             nullptr, AppInstance, nullptr);
   MainWindow = window_;

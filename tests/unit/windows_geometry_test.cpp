@@ -2,26 +2,13 @@
 
 #include <string>
 
+#include "tests/support/rect_matcher.h"
 #include "windows/layout.h"
 
 namespace qv {
 namespace {
 
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string Describe(const RECT& r) {
-  return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-         std::to_string(r.bottom) + "}";
-}
-
-#define EXPECT_RECT(actual, ...)                                  \
-  do {                                                            \
-    const RECT expected_rect = __VA_ARGS__;                       \
-    EXPECT_TRUE(SameRect(actual, expected_rect))                  \
-        << Describe(actual) << " != " << Describe(expected_rect); \
-  } while (0)
+using test::RectIs;
 
 // ---- Menu window --------------------------------------------------------------
 
@@ -79,14 +66,14 @@ TEST(MenuLayout, HitTestFindsVisibleRowsOnly) {
 
 TEST(MenuLayout, RowsAreInsetByOneDevicePixel) {
   const RECT client96{0, 0, 210, 340};
-  EXPECT_RECT(MenuRowRect(client96, 0, 28, 96), {1, 2, 209, 30});
-  EXPECT_RECT(MenuRowRect(client96, 11, 28, 96), {1, 310, 209, 338});
-  EXPECT_RECT(MenuLabelRect(MenuRowRect(client96, 1, 28, 96), 96), {13, 30, 201, 58});
-  EXPECT_RECT(MenuEmptyTextRect(client96, 28, 96), {1, 2, 209, 30});
+  EXPECT_TRUE(RectIs(MenuRowRect(client96, 0, 28, 96), {1, 2, 209, 30}));
+  EXPECT_TRUE(RectIs(MenuRowRect(client96, 11, 28, 96), {1, 310, 209, 338}));
+  EXPECT_TRUE(RectIs(MenuLabelRect(MenuRowRect(client96, 1, 28, 96), 96), {13, 30, 201, 58}));
+  EXPECT_TRUE(RectIs(MenuEmptyTextRect(client96, 28, 96), {1, 2, 209, 30}));
 
   const RECT client144{0, 0, 315, 510};
-  EXPECT_RECT(MenuRowRect(client144, 2, 42, 144), {1, 87, 314, 129});
-  EXPECT_RECT(MenuLabelRect(MenuRowRect(client144, 2, 42, 144), 144), {19, 87, 302, 129});
+  EXPECT_TRUE(RectIs(MenuRowRect(client144, 2, 42, 144), {1, 87, 314, 129}));
+  EXPECT_TRUE(RectIs(MenuLabelRect(MenuRowRect(client144, 2, 42, 144), 144), {19, 87, 302, 129}));
 }
 
 // ---- Plugin manager window ------------------------------------------------------
@@ -130,25 +117,25 @@ TEST(ManagerLayout, WindowIsCentredOnTheConsoleClientArea) {
 TEST(ManagerLayout, RowsTitleAndFooterAt96And144Dpi) {
   // Client areas of the bordered 440 x 460 and 660 x 690 windows.
   const RECT client96{0, 0, 438, 458};
-  EXPECT_RECT(ManagerTitleRect(client96, 96), {16, 10, 422, 38});
-  EXPECT_RECT(ManagerRowRect(client96, 0, 96), {1, 48, 437, 82});
-  EXPECT_RECT(ManagerRowRect(client96, 9, 96), {1, 354, 437, 388});
-  EXPECT_RECT(ManagerLabelRect(ManagerRowRect(client96, 0, 96), 96), {15, 48, 237, 82});
-  EXPECT_RECT(ManagerStateRect(ManagerRowRect(client96, 0, 96), 96), {237, 48, 423, 82});
-  EXPECT_RECT(ManagerSeparatorRect(ManagerRowRect(client96, 0, 96)), {1, 81, 437, 82});
+  EXPECT_TRUE(RectIs(ManagerTitleRect(client96, 96), {16, 10, 422, 38}));
+  EXPECT_TRUE(RectIs(ManagerRowRect(client96, 0, 96), {1, 48, 437, 82}));
+  EXPECT_TRUE(RectIs(ManagerRowRect(client96, 9, 96), {1, 354, 437, 388}));
+  EXPECT_TRUE(RectIs(ManagerLabelRect(ManagerRowRect(client96, 0, 96), 96), {15, 48, 237, 82}));
+  EXPECT_TRUE(RectIs(ManagerStateRect(ManagerRowRect(client96, 0, 96), 96), {237, 48, 423, 82}));
+  EXPECT_TRUE(RectIs(ManagerSeparatorRect(ManagerRowRect(client96, 0, 96)), {1, 81, 437, 82}));
   const ManagerFooter footer96 = ManagerFooterRects(client96, 96);
-  EXPECT_RECT(footer96.close, {348, 418, 424, 446});
-  EXPECT_RECT(footer96.apply, {220, 418, 338, 446});
-  EXPECT_RECT(footer96.hint, {16, 416, 208, 444});
+  EXPECT_TRUE(RectIs(footer96.close, {348, 418, 424, 446}));
+  EXPECT_TRUE(RectIs(footer96.apply, {220, 418, 338, 446}));
+  EXPECT_TRUE(RectIs(footer96.hint, {16, 416, 208, 444}));
 
   const RECT client144{0, 0, 658, 688};
-  EXPECT_RECT(ManagerTitleRect(client144, 144), {24, 15, 634, 57});
-  EXPECT_RECT(ManagerRowRect(client144, 2, 144), {2, 174, 656, 225});
-  EXPECT_RECT(ManagerSeparatorRect(ManagerRowRect(client144, 2, 144)), {2, 224, 656, 225});
+  EXPECT_TRUE(RectIs(ManagerTitleRect(client144, 144), {24, 15, 634, 57}));
+  EXPECT_TRUE(RectIs(ManagerRowRect(client144, 2, 144), {2, 174, 656, 225}));
+  EXPECT_TRUE(RectIs(ManagerSeparatorRect(ManagerRowRect(client144, 2, 144)), {2, 224, 656, 225}));
   const ManagerFooter footer144 = ManagerFooterRects(client144, 144);
-  EXPECT_RECT(footer144.close, {523, 628, 637, 670});
-  EXPECT_RECT(footer144.apply, {331, 628, 508, 670});
-  EXPECT_RECT(footer144.hint, {24, 625, 313, 667});
+  EXPECT_TRUE(RectIs(footer144.close, {523, 628, 637, 670}));
+  EXPECT_TRUE(RectIs(footer144.apply, {331, 628, 508, 670}));
+  EXPECT_TRUE(RectIs(footer144.hint, {24, 625, 313, 667}));
 }
 
 TEST(ManagerLayout, ClicksHitButtonsFirstThenRowsOnlyWithAHost) {

@@ -2,7 +2,8 @@
 // own, finds its windows, types into the input line, reads the output log,
 // clicks, answers message boxes and collects the exit code. Every wait polls
 // with a time-out, so a test fails instead of hanging, and a program that is
-// still running when its driver goes away is killed.
+// still running when its driver goes away is killed (unless detached).
+// Shared by the end-to-end tests, the benchmark and tools/qv_drive.
 #pragma once
 
 #include <windows.h>
@@ -31,9 +32,6 @@ inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
 
 // A Unix path handed in by the build becomes a Wine path ("Z:" + backslashes).
 std::wstring WindowsPath(const std::string& path);
-// The built executable and the source tree's plugins folder.
-std::wstring BuiltExecutable();
-std::wstring SourcePluginsFolder();
 
 // Polls condition every few milliseconds until it holds or the time-out passes.
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout = kDefaultTimeout);
@@ -82,6 +80,8 @@ class AppProcess {
   bool Start(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
   // Takes over a process started by someone else (the restarted copy).
   bool Attach(DWORD processId);
+  // Lets the process go on running after the driver goes away.
+  void Detach();
 
   DWORD id() const { return processId_; }
   HANDLE handle() const { return process_; }

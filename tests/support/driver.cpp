@@ -1,4 +1,4 @@
-#include "tests/e2e/driver.h"
+#include "tests/support/driver.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -52,8 +52,6 @@ std::vector<HWND> Children(HWND parent, const wchar_t* className) {
   return found;
 }
 
-std::string ShortPath(const char* text) { return text == nullptr ? std::string() : std::string(text); }
-
 }  // namespace
 
 std::wstring Widen(const std::string& utf8) {
@@ -80,9 +78,6 @@ std::wstring WindowsPath(const std::string& path) {
   }
   return result;
 }
-
-std::wstring BuiltExecutable() { return WindowsPath(ShortPath(QV_E2E_EXECUTABLE)); }
-std::wstring SourcePluginsFolder() { return WindowsPath(ShortPath(QV_E2E_SOURCE_PLUGINS)); }
 
 bool WaitUntil(const std::function<bool()>& condition, milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -197,6 +192,12 @@ bool AppProcess::Attach(DWORD processId) {
   if (process_ == nullptr) return false;
   processId_ = processId;
   return true;
+}
+
+void AppProcess::Detach() {
+  if (process_ != nullptr) CloseHandle(process_);
+  process_ = nullptr;
+  processId_ = 0;
 }
 
 bool AppProcess::Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }

@@ -1,0 +1,42 @@
+#include "app/window_classes.h"
+
+#include <windows.h>
+
+#include "app/globals.h"
+#include "console/console_window.h"
+#include "windows/manager_window.h"
+#include "windows/menu_window.h"
+
+namespace qv {
+
+namespace {
+
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, bool icons) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = AppInstance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = background;
+  windowClass.lpszClassName = name;
+  if (icons) {
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+  }
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+}  // namespace
+
+const wchar_t* RegisterWindowClasses() {
+  if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background, true)) return L"注册窗口类失败。";
+  RegisterWindowClass(kFadeOverlayClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), false);
+  if (!RegisterWindowClass(kMenuWindowClass, MenuWindowProc, SharedBrushes.dim, false)) return L"注册菜单窗口类失败。";
+  if (!RegisterWindowClass(kManagerWindowClass, ManagerWindowProc, SharedBrushes.background, false)) {
+    return L"注册插件管理窗口类失败。";
+  }
+  return nullptr;
+}
+
+}  // namespace qv
