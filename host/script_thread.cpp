@@ -159,6 +159,24 @@ bool AbandonIfStuck(ScriptChannel& channel) {
   return true;
 }
 
+// The owner's wait for a call that did not end at once: output and requests
+// are served as they come, the console pumps its messages, and a call stuck
+// past its deadline and grace is given up on.
+CallOutcome WaitAsleep(PluginHost& host, ScriptChannel& channel) {
+  HANDLE attention = channel.attention.get();
+  for (;;) {
+    channel.ownerSleeps.store(true);
+    if (!channel.jobDone.load()) {
+      MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    channel.ownerSleeps.store(false);
+    Deliver(host, channel);
+    if (channel.jobDone.load()) return CallOutcome::kFinished;
+    if (AbandonIfStuck(channel)) return CallOutcome::kAbandoned;
+    if (host.onCallWait) host.onCallWait();
+  }
+}
+
 }  // namespace
 
 ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
@@ -205,22 +223,10 @@ CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job
   host.callRunning = true;
   if (host.onCallBegin) host.onCallBegin();
 
-  CallOutcome outcome = CallOutcome::kFinished;
-  HANDLE attention = channel->attention.get();
-  const auto done = [&] { return channel->jobDone.load(); };
-  while (!SpinUntil(done)) {
-    channel->ownerSleeps.store(true);
-    if (!done()) MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    channel->ownerSleeps.store(false);
-    Deliver(host, *channel);
-    if (done()) break;
-    if (AbandonIfStuck(*channel)) {
-      outcome = CallOutcome::kAbandoned;
-      host.scriptThread.reset();  // the stuck thread ends by itself if it ever returns
-      break;
-    }
-    if (host.onCallWait) host.onCallWait();
-  }
+  // Only a quick call is worth spinning for; a longer one is waited for asleep.
+  const bool quick = SpinUntil([&] { return channel->jobDone.load(); });
+  const CallOutcome outcome = quick ? CallOutcome::kFinished : WaitAsleep(host, *channel);
+  if (outcome == CallOutcome::kAbandoned) host.scriptThread.reset();  // the stuck thread ends by itself if it ever returns
   if (outcome == CallOutcome::kFinished) Deliver(host, *channel);
   host.callRunning = false;
   if (host.onCallEnd) host.onCallEnd();
