@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 
 #include "app/handles.h"
 #include "app/text.h"
@@ -13,7 +13,7 @@ namespace qv {
 namespace {
 
 // Names that Windows opens as devices in any folder, whatever follows a dot.
-constexpr std::array<std::wstring_view, 32> kDeviceNames = {
+constexpr std::wstring_view kDeviceNames[] = {
     L"con",  L"prn",  L"aux",  L"nul",  L"conin$", L"conout$", L"com0", L"com1", L"com2", L"com3", L"com4",
     L"com5", L"com6", L"com7", L"com8", L"com9",   L"com\u00B9", L"com\u00B2", L"com\u00B3", L"lpt0", L"lpt1",
     L"lpt2", L"lpt3", L"lpt4", L"lpt5", L"lpt6",   L"lpt7",    L"lpt8", L"lpt9", L"lpt\u00B9", L"lpt\u00B2",
@@ -25,7 +25,7 @@ bool IsDeviceName(std::wstring_view name) {
   std::wstring_view stem = name.substr(0, name.find(L'.'));
   while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
   const std::wstring lower = ToLower(stem);
-  return std::find(kDeviceNames.begin(), kDeviceNames.end(), lower) != kDeviceNames.end();
+  return std::find(std::begin(kDeviceNames), std::end(kDeviceNames), lower) != std::end(kDeviceNames);
 }
 
 bool IsHostOwnedName(std::wstring_view name) { return !name.empty() && name.front() == L'.'; }
