@@ -220,13 +220,14 @@ TEST(Warnings, EachCompleteWarningIsOneLogLineWhileOn) {
   NotesHost notes;
   const struct {
     const char* chunk;
-    const wchar_t* output;
+    std::wstring output;
   } cases[] = {
       {"warn('off at first')", L""},
       {"warn('@on') warn('one')", L"[警告] notes.lua：one\r\n"},
       {"warn('in ', 'three ', 'parts') print('after')", L"[警告] notes.lua：in three parts\r\nafter\r\n"},
       {"warn('@unknown') warn('中文')", L"[警告] notes.lua：中文\r\n"},
       {"warn('@on', 'is text inside a message')", L"[警告] notes.lua：@onis text inside a message\r\n"},
+      {"warn(string.rep('x', 5000))", L"[警告] notes.lua：" + std::wstring(kMaxWarningBytes, L'x') + L"\r\n"},
       {"warn('@off') warn('hidden')", L""},
       {"warn('@on')", L""},
   };

@@ -131,6 +131,12 @@ TEST(HostStore, SizeCapRefusesAndKeepsTheOldContent) {
   // Just under the cap is fine.
   const std::string under = "string.rep('x', " + std::to_string(kMaxStoreBytes - 40) + ")";
   EXPECT_EQ(store.Notes("print(host.store.set('big', " + under + "))"), L"true\r\n");
+  // Past the cap as a whole, and a value too big by the number of its entries.
+  EXPECT_EQ(store.Notes("print(host.store.set('c', string.rep('y', 100)))").rfind(L"nil\t存储不能超过", 0), 0u);
+  EXPECT_EQ(store.Notes("local t = {} for i = 1, 2000000 do t[i] = true end print(host.store.set('c', t))")
+                .rfind(L"nil\t存储不能超过", 0),
+            0u);
+  EXPECT_EQ(store.Notes("print(host.store.get('c'))"), L"nil\r\n");
 
   // A store grown past the cap by hand may shrink but not grow.
   store.folder.Write(L"notes\\.store.json", "{\"a\":1,\"big\":\"" + std::string(kMaxStoreBytes, 'y') + "\"}");
