@@ -48,7 +48,7 @@ struct NotesHost : test::CapturedHost {
 // Lua source text of a wide string, as a quoted literal with decimal escapes.
 std::string LuaLiteral(const std::wstring& text) {
   std::string literal = "'";
-  for (const unsigned char c : WideToUtf8(text)) literal += "\\" + std::to_string(c);
+  for (const unsigned char c : WideToUtf8(text)) literal.append("\\").append(std::to_string(c));
   return literal + "'";
 }
 
