@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/desktop.h"
 #include "app/files.h"
 #include "app/globals.h"
 #include "app/system_calls.h"
@@ -67,6 +68,9 @@ void CreateHostAndLoadPlugins() {
   host.onCallBegin = BeginScriptCall;
   host.onCallWait = PumpDuringCall;
   host.onCallEnd = EndScriptCall;
+  host.onSetClipboard = [](const std::wstring& text) { return SetClipboardText(MainWindow, text); };
+  host.onGetClipboard = [] { return GetClipboardText(MainWindow); };
+  host.onOpen = [](const std::wstring& target, bool folder) { return OpenInShell(MainWindow, target, folder); };
   LoadPlugins(host);
 }
 

@@ -11,6 +11,9 @@ namespace qv {
 std::wstring Utf8ToWide(std::string_view bytes);
 // UTF-16 to UTF-8 bytes; empty on failure.
 std::string WideToUtf8(std::wstring_view text);
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
 
 // The part after the last '\' or '/' (the whole path when there is none).
 std::wstring FileNameOf(std::wstring_view path);

@@ -34,16 +34,19 @@ namespace {
 
 // Script thread: calls the command's function with its argument table and
 // emits the error text if it fails.
-void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words) {
+void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words,
+                 const std::wstring& line) {
   lua_State* L = owner.luaState;
   lua_settop(L, 0);
   lua_pushcclosure(L, ErrorMessageHandler, 0);
   lua_rawgeti(L, LUA_REGISTRYINDEX, functionRef);
-  lua_createtable(L, static_cast<int>(words.size()), 0);
+  lua_createtable(L, static_cast<int>(words.size()), 1);
   for (size_t i = 0; i < words.size(); ++i) {
     PushWide(L, words[i]);
     lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
   }
+  PushWide(L, line);  // args.line: the argument text as typed, quotes and blanks kept
+  lua_setfield(L, -2, "line");
   const int status = CallWithTimeLimit(owner, 1, 0, 1);
   if (status == kCallAbandoned) return;
   lua_rotate(L, 1, -1);
@@ -69,7 +72,7 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
     return;
   }
   const std::vector<std::wstring> words = SplitArguments(text);
-  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words); })) {
+  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text); })) {
     case CallOutcome::kFinished:
       return;
     case CallOutcome::kAbandoned:

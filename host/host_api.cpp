@@ -3,6 +3,7 @@
 
 #include "app/files.h"
 #include "app/text.h"
+#include "host/data_files.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"
@@ -106,13 +107,15 @@ int HostPlugins(lua_State* L) {
   if (host == nullptr) return 1;
   lua_Integer index = 0;
   for (const PluginSummary& row : host->pluginList) {
-    lua_createtable(L, 0, 4);
+    lua_createtable(L, 0, 5);
     SetStringField(L, "name", row.name);
     SetStringField(L, "path", row.path);
     lua_pushinteger(L, row.commands);
     lua_setfield(L, -2, "commands");
     lua_pushboolean(L, row.ok);
     lua_setfield(L, -2, "ok");
+    lua_pushboolean(L, row.enabled);
+    lua_setfield(L, -2, "enabled");
     lua_rawseti(L, -2, ++index);
   }
   return 1;
@@ -131,9 +134,7 @@ int HostDataDir(lua_State* L) {
     lua_pushnil(L);
     return 1;
   }
-  std::wstring name = FileNameOf(record->path);
-  if (name.size() > 4 && ToLower(name.substr(name.size() - 4)) == L".lua") name.resize(name.size() - 4);
-  const std::wstring folder = host->pluginsDir + L"\\" + name;
+  const std::wstring folder = DataFolderPath(host->pluginsDir, record->path);
   CreateDirectoryW(folder.c_str(), nullptr);
   PushWide(L, folder);
   return 1;

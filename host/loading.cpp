@@ -67,6 +67,9 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
     return false;
   }
   if (content.size() > 2 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  if (!IsValidUtf8(content)) {
+    AppendLog(host, L"[插件] " + name + L" 不是有效的 UTF-8 文本，可能是以 GBK 保存的，请另存为 UTF-8。");
+  }
   const std::string chunkName = std::string("@").append(WideToUtf8(record.path));
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,10 @@ struct PluginHost {
   std::function<SystemInfo()> onSystemInfo;
   std::function<void()> onExit;
   std::function<void()> onOpenPluginManager;
+  // Desktop actions of host.clipboard and host.open: true on success.
+  std::function<bool(const std::wstring& text)> onSetClipboard;
+  std::function<std::optional<std::wstring>()> onGetClipboard;
+  std::function<bool(const std::wstring& target, bool folder)> onOpen;
   bool reloadRequested = false;
   bool basicLoaded = false;
   bool skipLoadingRequested = false;

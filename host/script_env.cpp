@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/text.h"
+#include "host/capabilities.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"
@@ -92,6 +93,7 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
   record.context = std::move(context);
   record.luaState = L;
   record.host = &host;
+  InstallWarningHandler(L);
 
   lua_pushlightuserdata(L, &host);
   lua_setfield(L, LUA_REGISTRYINDEX, kHostRegistryKey);
@@ -121,6 +123,7 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
     lua_pushcclosure(L, field.function, 0);
     lua_setfield(L, -2, field.name);
   }
+  AddCapabilities(L);
   lua_setglobal(L, "host");
   InstallSandboxGuards(L);
   if (host.onStateCreated) host.onStateCreated(L);

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <optional>
+#include <string>
 
 #include "host/plugin_host.h"
 
@@ -26,6 +28,9 @@ struct StateContext {
   // Bytes the state holds now, and the most it may hold.
   std::size_t bytes = 0;
   std::size_t limit = kStateMemoryLimit;
+  // warn(): on after "@on"; the parts of a warning still being assembled.
+  bool warningsOn = false;
+  std::optional<std::string> pendingWarning;
 };
 
 // A new state whose allocator counts its bytes against context.limit.

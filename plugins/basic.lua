@@ -391,10 +391,12 @@ command("plugins", "列出全部插件及其状态和命令数", "plugins", func
     local state
     if not plugin.ok then
       state = "加载出错"
+    elseif plugin.enabled == false then
+      state = "已停用"
     elseif plugin.commands > 0 then
       state = "已加载"
     else
-      state = "未启用或无命令"
+      state = "无命令"
     end
     rows[#rows + 1] = { plugin.name, padLeft(tostring(plugin.commands), 3) .. " 条命令  " .. state }
   end

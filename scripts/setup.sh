@@ -6,7 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cache="$root/.cache"
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine wine64 xvfb xauth
-          fonts-wqy-microhei googletest cmake ninja-build dpkg-dev xz-utils imagemagick patch)
+          fonts-wqy-microhei googletest cmake ninja-build dpkg-dev xz-utils imagemagick patch
+          nlohmann-json3-dev)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

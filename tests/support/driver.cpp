@@ -153,6 +153,11 @@ AppProcess::~AppProcess() {
 
 bool AppProcess::Start(const std::wstring& exe,
                        const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+  // A copy started before by this object (a test that restarts) is left behind.
+  Kill();
+  if (process_ != nullptr) CloseHandle(std::exchange(process_, nullptr));
+  processId_ = 0;
+  main_ = nullptr;
   // An environment block: ours, with the given variables replaced or added.
   std::vector<std::wstring> variables;
   if (wchar_t* block = GetEnvironmentStringsW()) {

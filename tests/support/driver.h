@@ -76,7 +76,8 @@ class AppProcess {
   AppProcess(const AppProcess&) = delete;
   AppProcess& operator=(const AppProcess&) = delete;
 
-  // Starts exe with the current environment plus these variables.
+  // Starts exe with the current environment plus these variables; a copy this
+  // object started before is killed if it still runs, and forgotten.
   bool Start(const std::wstring& exe, const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
   // Takes over a process started by someone else (the restarted copy).
   bool Attach(DWORD processId);

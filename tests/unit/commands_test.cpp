@@ -99,8 +99,10 @@ TEST(RunCommand, ArgumentsReachTheFunctionAsOneTable) {
     end }
   )");
   captured.Load();
-  EXPECT_EQ(captured.Run(L"args"), L"table\t0\t\tnil\r\n");
-  EXPECT_EQ(captured.Run(L"ARGS", L"Hello  \"Big World\" 中文"), L"table\t3\tHello|Big World|中文\tnil\r\n");
+  // After the words comes only args.line, the argument text exactly as given.
+  EXPECT_EQ(captured.Run(L"args"), L"table\t0\t\tline\t\r\n");
+  EXPECT_EQ(captured.Run(L"ARGS", L"Hello  \"Big World\" 中文"),
+            L"table\t3\tHello|Big World|中文\tline\tHello  \"Big World\" 中文\r\n");
 }
 
 TEST(RunCommand, OutputThenErrorKeepTheirOrder) {

@@ -92,8 +92,8 @@ TEST(HostApi, CommandAndPluginRows) {
   captured.output.clear();
   ASSERT_EQ(CallWithTimeLimit(basic, 0, 0, 0), LUA_OK) << lua_tostring(L, -1);
   EXPECT_EQ(captured.output,
-            L"1:Ls/列表/basic.lua 2:half//broken.lua 1:basic.lua/1/true/integer/nil/path "
-            L"2:broken.lua/1/false/integer/nil/path 3:off.lua/0/true/integer/nil/path\r\n");
+            L"1:Ls/列表/basic.lua 2:half//broken.lua 1:basic.lua/1/true/integer/true/path "
+            L"2:broken.lua/1/false/integer/true/path 3:off.lua/0/true/integer/false/path\r\n");
   EXPECT_EQ(captured.host.pluginList[2].enabled, false);
   EXPECT_EQ(captured.host.pluginList[1].enabled, true);
 }

@@ -29,6 +29,20 @@ std::wstring CapturedHost::Run(const std::wstring& word, const std::wstring& arg
   return output;
 }
 
+std::wstring CapturedHost::Exec(const std::wstring& plugin, const std::string& chunk) {
+  output.clear();
+  PluginRecord* record = FindPlugin(host, plugin);
+  if (record == nullptr || record->luaState == nullptr) return L"error: no plugin " + plugin;
+  lua_State* L = record->luaState;
+  if (luaL_loadbufferx(L, chunk.data(), chunk.size(), "=test", "t") != LUA_OK ||
+      CallWithTimeLimit(*record, 0, 0, 0) != LUA_OK) {
+    const std::wstring error = L"error: " + Utf8ToWide(lua_tostring(L, -1));
+    lua_pop(L, 1);
+    return error;
+  }
+  return output;
+}
+
 ScriptState::ScriptState(PluginHost& host, std::wstring path) {
   record.path = std::move(path);
   CreateScriptEnvironment(host, record);

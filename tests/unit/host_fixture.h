@@ -29,6 +29,9 @@ struct CapturedHost {
   void Load();
   // Runs a command line's word and argument text, returning what it printed.
   std::wstring Run(const std::wstring& word, const std::wstring& arguments = L"");
+  // Runs a chunk in the loaded plugin with this file name; returns what it
+  // printed, or "error: " and the error text.
+  std::wstring Exec(const std::wstring& plugin, const std::string& chunk);
 };
 
 // One script in a state of its own, outside any load pass.

@@ -62,8 +62,8 @@ TEST(ScriptEnvironment, HostTableHasEveryFunctionInItsOrder) {
             LUA_OK);
   lua_getglobal(script.record.luaState, "__keys");
   EXPECT_STREQ(lua_tostring(script.record.luaState, -1),
-               "clear commands data_dir date directory exit menu plugin_manager plugins print register reload "
-               "skip_loading source system time version");
+               "clear clipboard clock commands data_dir date directory exit list_files menu open plugin_manager "
+               "plugins print read_file register reload skip_loading source store system time version write_file");
 }
 
 TEST(ScriptEnvironment, RegistryHoldsHostAndOwnRecord) {

@@ -110,16 +110,17 @@ class ShippedPlugins : public ::testing::Test {
 TEST_F(ShippedPlugins, LoadCleanlyWithBasicFirst) {
   Load();
   EXPECT_TRUE(host_.basicLoaded);
-  ASSERT_EQ(host_.pluginList.size(), 2u);
+  ASSERT_EQ(host_.pluginList.size(), 3u);
   EXPECT_EQ(host_.pluginList[0].name, L"basic.lua");
-  EXPECT_EQ(host_.pluginList[1].name, L"plugin-manager.lua");
+  EXPECT_EQ(host_.pluginList[1].name, L"notes.lua");
+  EXPECT_EQ(host_.pluginList[2].name, L"plugin-manager.lua");
   for (const PluginSummary& plugin : host_.pluginList) EXPECT_TRUE(plugin.ok) << WideToUtf8(plugin.name);
 
   // Only the folder line and the summary: no failure, no duplicate, no stray output.
   const std::vector<std::wstring> lines = SplitLines(report_);
   ASSERT_EQ(lines.size(), 2u) << WideToUtf8(report_);
   EXPECT_EQ(lines[0], L"[插件] 目录：" + folder_.path());
-  EXPECT_EQ(lines[1], L"[插件] 已加载 2/2 个脚本，注册 " + DecimalText(host_.commands.size()) + L" 条命令。");
+  EXPECT_EQ(lines[1], L"[插件] 已加载 3/3 个脚本，注册 " + DecimalText(host_.commands.size()) + L" 条命令。");
 }
 
 TEST_F(ShippedPlugins, BasicProvidesTheOrdinaryCommandsEachWithOneLineOfHelp) {
@@ -318,17 +319,62 @@ TEST_F(ShippedPlugins, VersionShowsProgramAndInterface) {
 TEST_F(ShippedPlugins, PluginsShowsStateAndCommandCount) {
   folder_.Write(L"broken.lua", "host.register{ name = \"half\", run = function() end }\nerror(\"boom\")\n");
   folder_.Write(L"quiet.lua", "-- registers nothing\n");
-  folder_.Write(L"plugin-manager\\disabled.txt", "quiet.lua\n");
+  folder_.Write(L"switched-off.lua", "host.register{ name = \"never\", run = function() end }\n");
+  folder_.Write(L"plugin-manager\\disabled.txt", "switched-off.lua\n");
   Load();
   const std::wstring basicCount = DecimalText(host_.pluginList[0].commands);
   ASSERT_EQ(basicCount.size(), 2u) << "the expected alignment below assumes a two-digit count";
   EXPECT_EQ(Run(L"plugins"),
-            L"共 4 个插件：\r\n"
+            L"共 6 个插件：\r\n"
             L"  basic.lua            " + basicCount + L" 条命令  已加载\r\n"
             L"  broken.lua            1 条命令  加载出错\r\n"
+            L"  notes.lua             2 条命令  已加载\r\n"
             L"  plugin-manager.lua    1 条命令  已加载\r\n"
-            L"  quiet.lua             0 条命令  未启用或无命令\r\n"
+            L"  quiet.lua             0 条命令  无命令\r\n"
+            L"  switched-off.lua      0 条命令  已停用\r\n"
             L"\r\n");
+}
+
+TEST_F(ShippedPlugins, NotesAreKeptNumberedDeletedAndCopied) {
+  std::wstring clipboard;
+  bool clipboardWorks = true;
+  host_.onSetClipboard = [&](const std::wstring& text) {
+    clipboard = text;
+    return clipboardWorks;
+  };
+  Load();
+  const std::wstring usage = L"用法：\r\n  note <文字>        记下一条笔记\r\n  notes              列出全部笔记\r\n"
+                             L"  note del <编号>    删除一条笔记\r\n  note copy <编号>   把一条笔记复制到剪贴板\r\n\r\n";
+  const struct {
+    const wchar_t* word;
+    const wchar_t* arguments;
+    std::wstring output;
+  } steps[] = {
+      {L"notes", L"", L"还没有笔记。输入 note <文字> 记下一条。\r\n\r\n"},
+      {L"note", L"", usage},
+      {L"note", L"del 1", L"还没有笔记。\r\n\r\n"},
+      {L"note", L"买牛奶  \"两瓶\"", L"已记下第 1 条笔记。\r\n\r\n"},
+      {L"NOTE", L"Delete the tests", L"已记下第 2 条笔记。\r\n\r\n"},
+      {L"notes", L"", L"共 2 条笔记：\r\n  1. 买牛奶  \"两瓶\"\r\n  2. Delete the tests\r\n\r\n"},
+      {L"note", L"copy 1", L"已把第 1 条笔记复制到剪贴板。\r\n\r\n"},
+      {L"note", L"del 3", L"没有第 3 条笔记，现在共有 2 条。\r\n\r\n"},
+      {L"note", L"del x", L"编号应是 1 以上的整数，例如 note del 1。\r\n\r\n"},
+      {L"note", L"copy 0", L"编号应是 1 以上的整数，例如 note copy 1。\r\n\r\n"},
+      {L"note", L"DEL", L"用法：note del <编号>\r\n\r\n"},
+      {L"note", L"copy 1 2", L"用法：note copy <编号>\r\n\r\n"},
+      {L"notes", L"all", L"用法：notes（列出全部笔记）\r\n记下新笔记请用 note <文字>。\r\n\r\n"},
+      {L"note", L"del 1", L"已删除第 1 条笔记：买牛奶  \"两瓶\"\r\n\r\n"},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(Run(step.word, step.arguments), step.output) << WideToUtf8(step.word) << " " << WideToUtf8(step.arguments);
+  }
+  EXPECT_EQ(clipboard, L"买牛奶  \"两瓶\"");
+  clipboardWorks = false;
+  EXPECT_EQ(Run(L"note", L"copy 1"), L"无法复制：无法写入剪贴板（可能正被其他程序占用）\r\n\r\n");
+
+  // A new load pass (reload or restart) reads the notes back.
+  Load();
+  EXPECT_EQ(Run(L"notes"), L"共 1 条笔记：\r\n  1. Delete the tests\r\n\r\n");
 }
 
 TEST_F(ShippedPlugins, SourcePrintsAScriptOrSaysWhyNot) {

@@ -31,6 +31,29 @@ TEST(Text, Utf8Conversions) {
   EXPECT_FALSE(Utf8ToWide("\xC3").empty());
 }
 
+TEST(Text, Utf8Validity) {
+  const struct {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"plain\0zero"s, true},
+      {"\xE4\xBD\xA0\xE5\xA5\xBD", true},           // 你好
+      {"\xC4\xE3\xBA\xC3", false},                    // 你好 in GBK
+      {"\xF0\x9F\x98\x80", true},                     // U+1F600
+      {"\xF4\x8F\xBF\xBF", true},                     // U+10FFFF
+      {"\xF4\x90\x80\x80", false},                    // past U+10FFFF
+      {"\xC0\xAF", false},                              // overlong '/'
+      {"\xE0\x80\xAF", false},                         // overlong '/'
+      {"\xED\xA0\x80", false},                         // a surrogate
+      {"\xEF\xBF\xBD", true},                          // U+FFFD
+      {"\xE4\xBD", false},                              // cut short
+      {"\x80", false},                                   // a lone continuation byte
+      {"a\xFF", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+}
+
 TEST(Text, FileNamesCaseAndNumbers) {
   const struct {
     const wchar_t* path;

@@ -1,0 +1,116 @@
+// host.clipboard, host.open and host.clock. The clipboard and the shell are
+// reached only through the host's actions, which run on the owning (window)
+// thread; these functions check arguments and rules and turn the outcome into
+// Lua values.
+#include <windows.h>
+
+#include <chrono>
+
+#include "app/text.h"
+#include "host/capabilities.h"
+#include "host/lua_glue.h"
+#include "host/script_thread.h"
+
+namespace qv {
+
+namespace {
+
+// host.clock counts from here: the host library is initialised as the program starts.
+const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
+
+int PushFailure(lua_State* L, const std::wstring& reason) {
+  lua_pushnil(L);
+  PushWide(L, reason);
+  return 2;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
+}
+
+bool IsFolderPath(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int GetClipboard(lua_State* L) {
+  PluginHost* host = HostFrom(L);
+  std::optional<std::wstring> text;
+  if (host != nullptr && host->onGetClipboard) RunOnOwner([&] { text = host->onGetClipboard(); });
+  if (!text) {
+    lua_pushnil(L);
+    return 1;
+  }
+  const std::string bytes = WideToUtf8(*text);
+  if (bytes.size() > kMaxClipboardTextBytes) {
+    return PushFailure(L, L"剪贴板里的文字超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节，未读取");
+  }
+  lua_pushlstring(L, bytes.data(), bytes.size());
+  return 1;
+}
+
+}  // namespace
+
+OpenTarget ClassifyOpenTarget(std::wstring_view target) {
+  if (target.empty() || target.size() > kMaxOpenTargetLength) return OpenTarget::Refused;
+  for (const wchar_t c : target) {
+    if (c < 0x20 || c == 0x7F || c == L'"') return OpenTarget::Refused;
+  }
+  for (const std::wstring_view scheme : {L"http://", L"https://", L"mailto:"}) {
+    if (!StartsWithNoCase(target, scheme)) continue;
+    const bool hasRest = target.size() > scheme.size();
+    const bool blank = target.find_first_of(L" \u3000") != std::wstring_view::npos;
+    return hasRest && !blank ? OpenTarget::Address : OpenTarget::Refused;
+  }
+  // A folder: "X:\..." on a drive; no other colon (streams), no wildcards.
+  const wchar_t letter = target.size() >= 3 ? static_cast<wchar_t>(target[0] | 0x20) : 0;
+  const bool drive = letter >= L'a' && letter <= L'z' && target[1] == L':' && (target[2] == L'\\' || target[2] == L'/');
+  if (!drive || target.find_first_of(L":<>|?*", 2) != std::wstring_view::npos) return OpenTarget::Refused;
+  return OpenTarget::Folder;
+}
+
+int HostClipboard(lua_State* L) {
+  if (lua_isnone(L, 1)) return GetClipboard(L);
+  size_t length = 0;
+  const char* bytes = luaL_checklstring(L, 1, &length);
+  const std::string_view text(bytes, length);
+  if (!IsValidUtf8(text)) luaL_argerror(L, 1, "文字不是有效的 UTF-8 文本");
+  if (length > kMaxClipboardTextBytes) {
+    return PushFailure(L, L"放进剪贴板的文字不能超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节");
+  }
+  const std::wstring wide = Utf8ToWide(text);
+  PluginHost* host = HostFrom(L);
+  bool done = false;
+  if (host != nullptr && host->onSetClipboard) RunOnOwner([&] { done = host->onSetClipboard(wide); });
+  if (!done) return PushFailure(L, L"无法写入剪贴板（可能正被其他程序占用）");
+  lua_pushboolean(L, 1);
+  return 1;
+}
+
+int HostOpen(lua_State* L) {
+  size_t length = 0;
+  const char* bytes = luaL_checklstring(L, 1, &length);
+  const std::wstring target = Utf8ToWide(std::string_view(bytes, length));
+  const OpenTarget kind = IsValidUtf8(std::string_view(bytes, length)) ? ClassifyOpenTarget(target)
+                                                                        : OpenTarget::Refused;
+  if (kind == OpenTarget::Refused) {
+    return PushFailure(L, L"只能打开 http、https、mailto 地址或已有的文件夹（完整路径）");
+  }
+  if (kind == OpenTarget::Folder && !IsFolderPath(target)) return PushFailure(L, L"文件夹不存在：" + target);
+  PluginHost* host = HostFrom(L);
+  bool done = false;
+  if (host != nullptr && host->onOpen) {
+    RunOnOwner([&] { done = host->onOpen(target, kind == OpenTarget::Folder); });
+  }
+  if (!done) return PushFailure(L, L"无法打开：" + target);
+  lua_pushboolean(L, 1);
+  return 1;
+}
+
+int HostClock(lua_State* L) {
+  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - kProgramStart;
+  lua_pushnumber(L, elapsed.count());
+  return 1;
+}
+
+}  // namespace qv
