@@ -232,9 +232,11 @@ local function evaluate(text)
   return value
 end
 
--- Integral results without a decimal point, the rest with 14 significant digits.
+-- Integral results up to 2^53, the range in which a float holds every integer
+-- exactly, without a decimal point and with all their digits; the rest with 14
+-- significant digits, as Lua prints floats.
 local function formatNumber(value)
-  if value == math.floor(value) and math.abs(value) < 2 ^ 53 then
+  if value == math.floor(value) and math.abs(value) <= 2 ^ 53 then
     return tostring(math.tointeger(value))
   end
   return (string.format("%.14g", value))
@@ -339,13 +341,15 @@ command("help", "显示一条命令的说明和用法", "help <命令>", functio
     "命令：" .. entry.name,
     "说明：" .. (entry.help ~= "" and entry.help or "（无说明）"),
   }
-  local usageText = entry.plugin == PLUGIN and usages[entry.name]
+  -- The file name as the folder lists it: BASIC.LUA is this script too.
+  local usageText = entry.plugin:lower() == PLUGIN and usages[entry.name]
   if usageText then lines[#lines + 1] = "用法：" .. usageText end
   lines[#lines + 1] = "来自：" .. entry.plugin
   sayLines(lines)
 end)
 
-command("echo", "原样输出文字，参数之间以一个空格分隔", "echo <文字>", function(args)
+command("echo", "输出文字：参数之间以一个空格连接，引号本身不输出",
+    "echo <文字>，要保留连续的空格请加引号，例如 echo \"a  b\"", function(args)
   local text = table.concat(args, " ")
   if text == "" then
     print("")

@@ -211,13 +211,26 @@ TEST_F(ShippedPlugins, HelpDescribesOneCommand) {
       {L"calc",
        L"命令：calc\r\n说明：计算算术表达式，支持 + - * / % ^、括号和小数\r\n"
        L"用法：calc <表达式>，例如 calc (1 + 2) * 3\r\n来自：basic.lua\r\n\r\n"},
-      {L"ECHO", L"命令：echo\r\n说明：原样输出文字，参数之间以一个空格分隔\r\n用法：echo <文字>\r\n来自：basic.lua\r\n\r\n"},
+      {L"ECHO",
+       L"命令：echo\r\n说明：输出文字：参数之间以一个空格连接，引号本身不输出\r\n"
+       L"用法：echo <文字>，要保留连续的空格请加引号，例如 echo \"a  b\"\r\n来自：basic.lua\r\n\r\n"},
       {L"manager", L"命令：manager\r\n说明：打开插件管理窗口，启用或停用插件\r\n来自：plugin-manager.lua\r\n\r\n"},
       {L"nosuch", L"没有名为“nosuch”的命令。\r\n输入 ls 查看全部命令。\r\n\r\n"},
       {L"", L"用法：help <命令>\r\n输入 ls 查看全部命令。\r\n\r\n"},
       {L"ls calc", L"用法：help <命令>\r\n输入 ls 查看全部命令。\r\n\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(Run(L"help", c.arguments), c.expected) << WideToUtf8(c.arguments);
+}
+
+TEST_F(ShippedPlugins, HelpShowsUsageWhateverTheCaseOfBasicsFileName) {
+  // Deleted and copied anew: Wine keeps the old case through a rename that changes only the case.
+  ASSERT_TRUE(DeleteFileW(Child(L"basic.lua").c_str()));
+  ASSERT_TRUE(CopyFileW((test::SourcePluginsDir() + L"\\basic.lua").c_str(), Child(L"BASIC.LUA").c_str(), TRUE));
+  Load();
+  ASSERT_TRUE(host_.basicLoaded);
+  EXPECT_EQ(Run(L"help", L"source"),
+            L"命令：source\r\n说明：显示插件脚本的源代码\r\n"
+            L"用法：source <插件>，例如 source basic.lua\r\n来自：BASIC.LUA\r\n\r\n");
 }
 
 TEST_F(ShippedPlugins, EchoJoinsTheWordsWithSingleSpaces) {
@@ -440,7 +453,13 @@ TEST_F(ShippedPlugins, CalcEvaluatesArithmeticLikeLua) {
       {L"1e3 + 1", L"= 1001"},
       {L"2^0.5", L"= 1.4142135623731"},
       {L"-0", L"= 0"},
+      {L"2^53", L"= 9007199254740992"},
+      {L"-2^53", L"= -9007199254740992"},
+      {L"2^53 - 1", L"= 9007199254740991"},
+      {L"123456789 * 1000000", L"= 123456789000000"},
+      {L"2^54", L"= 1.8014398509482e+16"},
       {L"2^62", L"= 4.6116860184274e+18"},
+      {L"-1/8", L"= -0.125"},
       {L"\"(1 + 2)\" * 3", L"= 9"},
       {L"（1＋2）×３", L"= 9"},
       {deep150, L"= 1"},
