@@ -6,12 +6,14 @@
 
 namespace qv::test {
 
-std::wstring SourcePluginsDir() {
-  std::wstring path = Utf8ToWide(QV_SOURCE_PLUGINS_DIR);
+std::wstring SourcePath(const std::wstring& relative) {
+  std::wstring path = Utf8ToWide(QV_SOURCE_DIR);
   for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
   if (!path.empty() && path[0] == L'\\') path = L"Z:" + path;
-  return path;
+  return path + L"\\" + relative;
 }
+
+std::wstring SourcePluginsDir() { return SourcePath(L"plugins"); }
 
 CapturedHost::CapturedHost() {
   host.pluginsDir = folder.path();

@@ -12,6 +12,8 @@
 
 namespace qv::test {
 
+// A file or folder of the source tree ("docs\\plugins.md") as a Windows path.
+std::wstring SourcePath(const std::wstring& relative);
 // The source tree's plugin folder as a Windows path.
 std::wstring SourcePluginsDir();
 
