@@ -5,6 +5,7 @@
 
 ---命令运行时收到的参数：命令名之后的文字按空白拆成的词，双引号括起的部分算一个词（引号本身去掉）。
 ---@class qv.CommandArgs: string[]
+---@field line string 命令名之后的原文（去掉首尾空白），引号和连续的空格都保留
 
 ---`host.register` 的参数。
 ---@class qv.CommandSpec
@@ -24,6 +25,7 @@
 ---@field path string 脚本的完整路径
 ---@field commands integer 它注册的命令数
 ---@field ok boolean 加载没有出错时为 true（停用的插件也是 true）
+---@field enabled boolean 没有被停用时为 true
 
 ---`host.system()` 的结果：19 项，全部是可以直接显示的文字，读不到的为 "未知"。
 ---@class qv.SystemInfo
@@ -112,3 +114,60 @@ function host.menu(label, command) end
 
 ---打开插件管理窗口（已经打开时把它提到前面）。
 function host.plugin_manager() end
+
+---能存进 `host.store` 的值：字符串（UTF-8）、数字（不是 NaN 或无穷大）、布尔值，以及由它们组成的表
+---（从 1 开始连续编号的数组，或只用字符串作键），可以嵌套，不能有循环。
+---@alias qv.StoreValue string|number|boolean|table
+
+---本插件的持久存储：保存在数据文件夹的 .store.json 里，重新加载和重新启动之后都还在，最多 1 MiB。
+---@class qv.Store
+host.store = {}
+
+---键 `key` 下保存的值；没有时为 nil。
+---@param key string
+---@return qv.StoreValue|nil value
+function host.store.get(key) end
+
+---把 `value` 存在 `key` 下（nil 删除这个键）。值不能保存时引发错误。
+---@param key string
+---@param value qv.StoreValue|nil
+---@return true|nil ok 超过 1 MiB 或文件写不进去时为 nil，原内容不变
+---@return string? reason 失败的原因（中文）
+function host.store.set(key, value) end
+
+---全部键，按字节顺序排列。
+---@return string[]
+function host.store.keys() end
+
+---读取数据文件夹里的一个文件。`name` 只能是简单的文件名（不能是路径、设备名或以点开头），否则引发错误。
+---@param name string
+---@return string|nil text 文件的全部内容；读不出来时为 nil
+---@return string? reason 失败的原因（中文）
+function host.read_file(name) end
+
+---把 `text` 整个写进数据文件夹里的文件 `name`（替换已有的文件）。一个文件最多 4 MiB，合计最多 16 MiB、1000 个文件。
+---@param name string
+---@param text string
+---@return true|nil ok
+---@return string? reason 失败的原因（中文）
+function host.write_file(name, text) end
+
+---数据文件夹里本插件的文件名，按名字排列。
+---@return string[]
+function host.list_files() end
+
+---带参数时把 `text` 放进剪贴板；不带参数时返回剪贴板里的文字（没有时为 nil）。
+---@param text? string
+---@return string|true|nil result 放进去时为 true；读取时为文字
+---@return string? reason 失败的原因（中文）
+function host.clipboard(text) end
+
+---用默认程序打开 http、https、mailto 地址，或在资源管理器里显示已有的文件夹（完整路径）。不运行程序，不打开文档。
+---@param target string
+---@return true|nil ok
+---@return string? reason 不能打开的原因（中文）
+function host.open(target) end
+
+---程序启动以来的毫秒数（单调时钟，带小数），用来计时。
+---@return number
+function host.clock() end
