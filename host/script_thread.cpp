@@ -7,6 +7,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -95,10 +97,9 @@ bool WaitForJob(ScriptChannel& channel) {
   return !channel.quit.load();
 }
 
-DWORD WINAPI ScriptThreadMain(LPVOID parameter) {
-  // The thread keeps its channel alive: an owner that gave up on it has let go.
-  std::unique_ptr<std::shared_ptr<ScriptChannel>> holder(static_cast<std::shared_ptr<ScriptChannel>*>(parameter));
-  ScriptChannel& channel = **holder;
+// The thread keeps its channel alive: an owner that gave up on it has let go.
+void ScriptThreadMain(std::shared_ptr<ScriptChannel> holder) {
+  ScriptChannel& channel = *holder;
   t_channel = &channel;
   while (WaitForJob(channel)) {
     const std::function<void()> job = std::move(channel.job);
@@ -112,7 +113,6 @@ DWORD WINAPI ScriptThreadMain(LPVOID parameter) {
     if (channel.ownerSleeps.load()) SetEvent(channel.attention.get());
   }
   t_channel = nullptr;
-  return 0;
 }
 
 void WakeScript(ScriptChannel& channel, std::unique_lock<std::mutex>& lock) {
@@ -181,14 +181,21 @@ CallOutcome WaitAsleep(PluginHost& host, ScriptChannel& channel) {
 
 ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
   if (!channel_->attention || !channel_->jobEvent) return;
-  auto* holder = new std::shared_ptr<ScriptChannel>(channel_);
-  DWORD id = 0;
-  channel_->thread.reset(CreateThread(nullptr, 0, ScriptThreadMain, holder, 0, &id));
-  if (!channel_->thread) {
-    delete holder;
+  // A thread of the C++ runtime (like the watchdog's), whose Win32 handle the
+  // owner keeps: to wait for its end, and for the watchdog to suspend it.
+  std::thread thread;
+  try {
+    thread = std::thread(ScriptThreadMain, channel_);
+  } catch (const std::system_error&) {
     return;
   }
-  channel_->threadId = id;
+  HANDLE own = nullptr;
+  DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(pthread_gethandle(thread.native_handle())),
+                  GetCurrentProcess(), &own,
+                  SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0);
+  channel_->threadId = GetThreadId(own);
+  channel_->thread.reset(own);
+  thread.detach();
 }
 
 ScriptThread::~ScriptThread() {
@@ -250,6 +257,11 @@ bool RunOnOwner(const std::function<void()>& action) {
   channel->scriptWaits = false;
   if (!request.done) channel->request = nullptr;
   return request.done;
+}
+
+HANDLE ScriptThreadHandle() {
+  ScriptChannel* channel = t_channel;
+  return channel ? channel->thread.get() : nullptr;
 }
 
 bool ScriptThreadAbandoned() {

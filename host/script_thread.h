@@ -51,6 +51,9 @@ CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job
 // the owner gave up on this thread, so the action did not run.
 bool RunOnOwner(const std::function<void()>& action);
 
+// The calling script thread's own handle (suspendable), or null on any other thread.
+HANDLE ScriptThreadHandle();
+
 // True on a script thread that the owner has given up on.
 bool ScriptThreadAbandoned();
 

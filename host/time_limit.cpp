@@ -40,17 +40,6 @@ void InterruptionHook(lua_State* L, lua_Debug*) {
   RaiseIfInterrupted(L);
 }
 
-// A handle to the calling thread that the watchdog may suspend, opened once per thread.
-HANDLE CurrentThreadHandle() {
-  thread_local UniqueHandle handle([] {
-    HANDLE duplicate = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicate,
-                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
-    return duplicate;
-  }());
-  return handle.get();
-}
-
 struct ArmedCall {
   StateContext* context = nullptr;  // null for a state the host did not make
   lua_State* state = nullptr;
@@ -172,7 +161,17 @@ int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler
   ArmedCall call;
   call.context = ContextOf(L);
   call.state = L;
-  call.thread = CurrentThreadHandle();
+  // Outside a script thread (a host used directly, as tests do) the handle is
+  // opened for this call alone.
+  UniqueHandle ownHandle;
+  call.thread = ScriptThreadHandle();
+  if (call.thread == nullptr) {
+    HANDLE duplicate = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &duplicate,
+                    THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
+    ownHandle.reset(duplicate);
+    call.thread = duplicate;
+  }
   call.threadId = GetCurrentThreadId();
   call.deadline = Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs);
   Watchdog& watchdog = Watchdog::Instance();
