@@ -22,7 +22,8 @@ extern void (*lua_interrupthook) (lua_State *L);
 
 /*
 ** One unit is about one step of the pattern matcher (a few nanoseconds),
-** so the hook runs about every tenth of a millisecond of library work.
+** so the hook runs every few tenths of a millisecond of library work:
+** often enough to stop near a deadline, rarely enough to cost nothing.
 */
 #define LUAI_WORKSTEP	100000
 
@@ -37,8 +38,9 @@ extern void (*lua_interrupthook) (lua_State *L);
 ** LUAI_WORKSTEP) and calls the hook when the budget is spent.
 */
 #define luai_countwork(L,w,n) \
-  { if (l_unlikely(((w) -= (n)) < 0)) { \
-      (w) = LUAI_WORKSTEP; \
-      if (lua_interrupthook) lua_interrupthook(L); } }
+  { if (l_unlikely(((w) -= (n)) < 0)) luai_workspent(L, &(w)); }
+
+/* Refills the budget '*w' and calls the hook (out of line: it is rare). */
+void luai_workspent (lua_State *L, ptrdiff_t *w);
 
 #endif

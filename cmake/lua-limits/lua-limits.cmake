@@ -53,16 +53,33 @@ function(qv_lua_limits_lstrlib var)
 ]] [[  init: /* using goto's to optimize tail recursion */
   luai_countwork(ms->L, ms->work, 1);
 ]])
-  # ... plus what costs more than a step: a set's length, a balance scan,
-  # a back reference's comparison.
-  qv_lua_replace(${var} [[      case '[': return matchbracketclass(c, p, ep-1);
-]] [[      case '[':
-        luai_countwork(ms->L, ms->work, ep - p);
-        return matchbracketclass(c, p, ep-1);
+  # ... plus what costs more than a step: a set costs its length wherever it
+  # is tried (after classend, and in the two expand loops), a balance scan
+  # its length, a back reference its comparison.
+  qv_lua_replace(${var} [[        const char *ep = classend(ms, p);  /* points to optional suffix */
+]] [[        const char *ep = classend(ms, p);  /* points to optional suffix */
+        if (*p == '[') luai_countwork(ms->L, ms->work, ep - p);
 ]])
   qv_lua_replace(${var} [[            ep = classend(ms, p);  /* points to what is next */
 ]] [[            ep = classend(ms, p);  /* points to what is next */
             luai_countwork(ms->L, ms->work, ep - p);
+]])
+  qv_lua_replace(${var} [[  ptrdiff_t i = 0;  /* counts maximum expand for item */
+  while (singlematch(ms, s + i, p, ep))
+    i++;
+]] [[  ptrdiff_t i = 0;  /* counts maximum expand for item */
+  ptrdiff_t set = (*p == '[') ? ep - p : 0;
+  while (singlematch(ms, s + i, p, ep)) {
+    i++;
+    if (set) luai_countwork(ms->L, ms->work, set);
+  }
+]])
+  qv_lua_replace(${var} [[    else if (singlematch(ms, s, p, ep))
+      s++;  /* try with one more repetition */
+]] [[    else if (singlematch(ms, s, p, ep)) {
+      s++;  /* try with one more repetition */
+      if (*p == '[') luai_countwork(ms->L, ms->work, ep - p);
+    }
 ]])
   qv_lua_replace(${var} [[    int cont = 1;
     while (++s < ms->src_end) {
@@ -186,6 +203,7 @@ function(qv_lua_limits_copy source_dir name out_dir)
   set(original "${source_dir}/src/${name}.c")
   set(QV_LUA_PATCHING "${original}")
   file(READ "${original}" text)
+  string(REPLACE "\r\n" "\n" text "${text}")  # sources unpacked with Windows line ends
   cmake_language(CALL qv_lua_limits_${name} text)
   set(patched "${out_dir}/${name}.c")
   set(old "")
