@@ -1,3 +1,11 @@
+// The rest of the offered libraries is left as Lua has it, because no call
+// there can loop for long without its work being bounded by the state's memory
+// cap or by the stack: string.format (fixed-size conversions), string.pack,
+// unpack and packsize (no repeat counts: one step per format character, and
+// 'cN' padding is output that the memory cap bounds), string.byte/char,
+// utf8.char/codepoint, select and table.pack (counts bounded by the stack),
+// string.rep of anything but nothing (at most one copy per byte of its result),
+// and everything in base and math that runs in constant time.
 #include "host/library_limits.h"
 
 #include "host/lua_glue.h"

@@ -2,6 +2,7 @@
 // the call's deadline, and ordinary arguments keep Lua's results.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct Hostile {
   const char* chunk;  // quick preparation, then the one long call
   bool againstTheClock = false;  // also run with the real time limit (5 s each)
 };
+
+void PrintTo(const Hostile& c, std::ostream* out) { *out << c.name; }
 
 // Each of these runs for minutes (most for ever) in a stock Lua.
 constexpr Hostile kHostile[] = {
