@@ -7,6 +7,7 @@
 
 #include "app/text.h"
 #include "host/capabilities.h"
+#include "host/library_limits.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"
@@ -109,6 +110,7 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
     luaL_requiref(L, library.name, library.func, 1);
     lua_pop(L, 1);
   }
+  InstallLibraryLimits(L);
   for (const char* removed : {"dofile", "loadfile", "load", "collectgarbage"}) {
     lua_pushnil(L);
     lua_setglobal(L, removed);
