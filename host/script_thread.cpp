@@ -27,8 +27,6 @@ constexpr DWORD kOutputPollMs = 25;
 // Queued output (UTF-16 units) past which a printing script waits for the
 // owner to take it, so a fast printer cannot grow the queue without bound.
 constexpr std::size_t kQueuedOutputLimit = 1000000;
-// How long ending an idle thread may take before the owner stops waiting.
-constexpr DWORD kThreadEndWaitMs = 2000;
 // How long each side spins before it blocks: a short command, or the next of
 // a quick series, is handed over without a round trip through the system.
 constexpr auto kSpin = std::chrono::microseconds(200);
@@ -207,7 +205,10 @@ ScriptThread::~ScriptThread() {
   }
   channel_->quit.store(true);
   SetEvent(channel_->jobEvent.get());
-  if (!abandoned) WaitForSingleObject(channel_->thread.get(), kThreadEndWaitMs);
+  // An idle thread ends at once; waiting for it to be gone for good matters:
+  // a thread killed by the process's end halfway through its own end can
+  // leave the loader's lock held and the process hanging.
+  if (!abandoned) WaitForSingleObject(channel_->thread.get(), INFINITE);
 }
 
 bool ScriptThread::Started() const { return static_cast<bool>(channel_->thread); }
