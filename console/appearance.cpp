@@ -4,6 +4,7 @@
 #include "app/handles.h"
 #include "app/system_calls.h"
 #include "console/console_state.h"
+#include "console/layout.h"
 
 namespace qv {
 
@@ -25,32 +26,33 @@ constexpr DWORD kCornerRound = 2;
 
 }  // namespace
 
-void DeleteUiFonts() {
-  ConsoleState& console = Console();
-  if (console.uiFont) DeleteObject(console.uiFont);
-  if (console.titleFont) DeleteObject(console.titleFont);
-  console.uiFont = nullptr;
-  console.titleFont = nullptr;
+void CreateUiFonts() {
+  Console().uiFont = UniqueFont(CreateConsolas(11, FW_NORMAL));
+  Console().titleFont = UniqueFont(CreateConsolas(12, FW_BOLD));
 }
 
-void CreateUiFonts() {
-  DeleteUiFonts();
-  Console().uiFont = CreateConsolas(11, FW_NORMAL);
-  Console().titleFont = CreateConsolas(12, FW_BOLD);
+void DeleteUiFonts() {
+  Console().uiFont.reset();
+  Console().titleFont.reset();
+}
+
+HFONT TitleFont() {
+  const ConsoleState& console = Console();
+  return console.titleFont ? console.titleFont.get() : console.uiFont.get();
 }
 
 void MeasureFont() {
   ConsoleState& console = Console();
-  const HDC dc = MainWindow ? GetDC(MainWindow) : nullptr;
-  if (dc == nullptr) return;
+  if (MainWindow == nullptr) return;
+  const UniqueWindowDC dc = WindowDC(MainWindow);
+  if (!dc) return;
   {
-    SelectedObject font(dc, console.uiFont);
+    const SelectedObject font(dc.get(), console.uiFont.get());
     TEXTMETRICW metrics{};
-    if (GetTextMetricsW(dc, &metrics)) console.lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
+    if (GetTextMetricsW(dc.get(), &metrics)) console.lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
     SIZE size{};
-    if (GetTextExtentPoint32W(dc, L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
+    if (GetTextExtentPoint32W(dc.get(), L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
   }
-  ReleaseDC(MainWindow, dc);
   if (console.charWidth <= 3) console.charWidth = 8;
   if (console.lineHeight <= 7) console.lineHeight = 16;
 }
@@ -58,14 +60,14 @@ void MeasureFont() {
 void ApplyFonts() {
   const ConsoleState& console = Console();
   for (const HWND control : {console.outputView, console.inputLine}) {
-    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(console.uiFont), TRUE);
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(console.uiFont.get()), TRUE);
   }
 }
 
 void ApplyOutputMargins() {
   const HWND view = Console().outputView;
   if (view == nullptr) return;
-  const int margin = Scale(12);
+  const int margin = ScaleAt(kOutputTextMargin, CurrentDpi);
   SendMessageW(view, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
 }
 
@@ -81,9 +83,9 @@ void ApplyFrameColors(HWND window) {
   if (FAILED(dwm.SetWindowAttribute(window, kUseImmersiveDarkMode, 1))) {
     dwm.SetWindowAttribute(window, kUseImmersiveDarkModeBefore20H1, 1);
   }
-  dwm.SetWindowAttribute(window, kCaptionColor, 0x000C0C0C);
-  dwm.SetWindowAttribute(window, kTextColorAttribute, 0x00D4D4D4);
-  dwm.SetWindowAttribute(window, kBorderColorAttribute, 0x00585858);
+  dwm.SetWindowAttribute(window, kCaptionColor, kBackgroundColor);
+  dwm.SetWindowAttribute(window, kTextColorAttribute, kTextColor);
+  dwm.SetWindowAttribute(window, kBorderColorAttribute, kBorderColor);
   dwm.SetWindowAttribute(window, kWindowCornerPreference, kCornerRound);
 }
 

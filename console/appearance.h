@@ -7,9 +7,13 @@
 
 namespace qv {
 
-// UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi.
+// UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi,
+// replacing the ones there were.
 void CreateUiFonts();
+// Lets go of both fonts (the window that used them is gone).
 void DeleteUiFonts();
+// The title font, or the UI font where that one could not be made.
+HFONT TitleFont();
 // CharWidth and LineHeight of UiFont, measured on the main window.
 void MeasureFont();
 // UiFont into both edit controls.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/handles.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -24,8 +25,8 @@ struct ConsoleState {
   HWND fadeOverlay = nullptr;
   HWND pluginManagerWindow = nullptr;
 
-  HFONT uiFont = nullptr;
-  HFONT titleFont = nullptr;
+  UniqueFont uiFont;
+  UniqueFont titleFont;
   int charWidth = 8;
   int lineHeight = 16;
 

@@ -14,6 +14,9 @@ namespace qv {
 
 namespace {
 
+// The plugin manager's own folder, below the plugins folder.
+constexpr wchar_t kManagerFolder[] = L"\\plugin-manager";
+
 // Writes the whole content to a temporary file beside the target and only then
 // replaces the target, so a failure at any point leaves the old file intact.
 bool ReplaceFileContent(const std::wstring& target, const std::string& content) {
@@ -41,16 +44,18 @@ bool ReplaceFileContent(const std::wstring& target, const std::string& content) 
 
 }  // namespace
 
-std::wstring DisabledListPath(const PluginHost& host) {
-  return host.pluginsDir + L"\\plugin-manager\\disabled.txt";
+std::wstring DisabledListPath(const std::wstring& pluginsDir) {
+  return pluginsDir + kManagerFolder + L"\\disabled.txt";
 }
+
+std::wstring DisabledListPath(const PluginHost& host) { return DisabledListPath(host.pluginsDir); }
 
 bool SaveDisabledList(PluginHost& host) {
   std::string content;
   for (const auto& record : host.plugins) {
     if (record->disabled) content += WideToUtf8(FileNameOf(record->path)) + "\r\n";
   }
-  CreateDirectoryW((host.pluginsDir + L"\\plugin-manager").c_str(), nullptr);
+  CreateDirectoryW((host.pluginsDir + kManagerFolder).c_str(), nullptr);
   return ReplaceFileContent(DisabledListPath(host), content);
 }
 

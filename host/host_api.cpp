@@ -17,11 +17,6 @@ void SetStringField(lua_State* L, const char* key, const std::wstring& value) {
   lua_setfield(L, -2, key);
 }
 
-// Strips a UTF-8 byte-order mark from the front of file content.
-void DropByteOrderMark(std::string& content, size_t minimumSize) {
-  if (content.size() >= minimumSize && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
-}
-
 }  // namespace
 
 int HostPrint(lua_State* L) {
@@ -153,7 +148,7 @@ int HostSource(lua_State* L) {
     if (ToLower(row.name) != wanted) continue;
     std::string content;
     if (!ReadWholeFile(row.path, content)) break;
-    DropByteOrderMark(content, 3);
+    DropByteOrderMark(content);
     lua_pushlstring(L, content.data(), content.size());
     return 1;
   }

@@ -12,6 +12,7 @@
 #include "console/command_line.h"
 #include "console/appearance.h"
 #include "console/console_state.h"
+#include "console/console_window.h"
 #include "windows/layout.h"
 
 namespace qv {
@@ -30,8 +31,8 @@ void OnPaint(HWND window) {
   HDC dc = BeginPaint(window, &paint);
   RECT client;
   GetClientRect(window, &client);
-  FillRect(dc, &client, SharedBrushes.dim);
-  FrameRect(dc, &client, SharedBrushes.border);
+  FillRect(dc, &client, SharedBrushes.dim.get());
+  FrameRect(dc, &client, SharedBrushes.border.get());
 
   const int rowHeight = CurrentRowHeight();
   const int visible = VisibleEntries();
@@ -39,12 +40,12 @@ void OnPaint(HWND window) {
     const int highlighted = Console().highlightedRow;
     for (int i = 0; i < visible; ++i) {
       const RECT row = MenuRowRect(client, i, rowHeight, CurrentDpi);
-      if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight);
-      DrawTextLine(dc, Console().uiFont, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
+      if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight.get());
+      DrawTextLine(dc, Console().uiFont.get(), GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
                    DT_VCENTER);
     }
   } else {
-    DrawTextLine(dc, Console().uiFont, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi),
+    DrawTextLine(dc, Console().uiFont.get(), L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi),
                  kEmptyMenuTextColor, DT_VCENTER | DT_CENTER);
   }
   EndPaint(window, &paint);
@@ -115,6 +116,21 @@ LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+void ShowMenuWindow(const RECT& menuButton) {
+  ConsoleState& console = Console();
+  if (console.menuWindow == nullptr || MainWindow == nullptr) return;
+  const SIZE client = ClientSize(MainWindow);
+  const int items = GlobalHost ? static_cast<int>(GlobalHost->menuItems.size()) : 0;
+  const RECT r = ComputeMenuPlacement(menuButton, client.cx, client.cy, items, CurrentMetrics());
+  SetWindowPos(console.menuWindow, HWND_TOP, r.left, r.top, Width(r), Height(r), SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  console.highlightedRow = 0;
+  console.menuOpen = true;
+  SetCapture(console.menuWindow);
+  SetFocus(console.menuWindow);
+  InvalidateRect(console.menuWindow, nullptr, TRUE);
+  InvalidateRect(MainWindow, nullptr, FALSE);
 }
 
 void HideMenuWindow(bool returnFocus) {
