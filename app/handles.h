@@ -90,6 +90,13 @@ struct WindowDcKind : NullIsEmpty<HDC> {
   void Release(HDC dc) const { ReleaseDC(window, dc); }
 };
 
+// BeginPaint's DC, ended with EndPaint.
+struct PaintDcKind : NullIsEmpty<HDC> {
+  HWND window = nullptr;
+  PAINTSTRUCT paint{};
+  void Release(HDC) const { EndPaint(window, &paint); }
+};
+
 using UniqueHandle = Unique<KernelHandleKind>;
 using UniqueFind = Unique<FindHandleKind>;
 using UniqueLibrary = Unique<LibraryKind>;
@@ -99,6 +106,7 @@ using UniqueFont = Unique<GdiObjectKind<HFONT>>;
 using UniqueBitmap = Unique<GdiObjectKind<HBITMAP>>;
 using UniqueMemoryDC = Unique<MemoryDcKind>;
 using UniqueWindowDC = Unique<WindowDcKind>;
+using UniquePaintDC = Unique<PaintDcKind>;
 
 // A system library, loaded from the system folder only (never from the
 // program's folder or the current directory).
@@ -108,6 +116,14 @@ inline UniqueLibrary LoadSystemLibrary(const wchar_t* name) {
 
 // GetDC of a window (null: the screen), released with ReleaseDC.
 inline UniqueWindowDC WindowDC(HWND window) { return UniqueWindowDC(GetDC(window), WindowDcKind{{}, window}); }
+
+// BeginPaint of a window, ended with EndPaint.
+inline UniquePaintDC PaintDC(HWND window) {
+  PaintDcKind kind;
+  kind.window = window;
+  const HDC dc = BeginPaint(window, &kind.paint);
+  return UniquePaintDC(dc, kind);
+}
 
 // Selects a GDI object into a DC and restores the previous one on destruction.
 class SelectedObject {

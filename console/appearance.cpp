@@ -10,8 +10,15 @@ namespace qv {
 
 namespace {
 
+constexpr int kPointsPerInch = 72;
+constexpr int kUiFontPoints = 11;
+constexpr int kTitleFontPoints = 12;
+// Measured metrics below these are no real font's.
+constexpr int kLeastCharWidth = 4;
+constexpr int kLeastLineHeight = 8;
+
 HFONT CreateConsolas(int points, int weight) {
-  return CreateFontW(-MulDiv(points, CurrentDpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  return CreateFontW(-MulDiv(points, CurrentDpi, kPointsPerInch), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Consolas");
 }
 
@@ -27,8 +34,8 @@ constexpr DWORD kCornerRound = 2;
 }  // namespace
 
 void CreateUiFonts() {
-  Console().uiFont = UniqueFont(CreateConsolas(11, FW_NORMAL));
-  Console().titleFont = UniqueFont(CreateConsolas(12, FW_BOLD));
+  Console().uiFont = UniqueFont(CreateConsolas(kUiFontPoints, FW_NORMAL));
+  Console().titleFont = UniqueFont(CreateConsolas(kTitleFontPoints, FW_BOLD));
 }
 
 void DeleteUiFonts() {
@@ -53,8 +60,8 @@ void MeasureFont() {
     SIZE size{};
     if (GetTextExtentPoint32W(dc.get(), L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
   }
-  if (console.charWidth <= 3) console.charWidth = 8;
-  if (console.lineHeight <= 7) console.lineHeight = 16;
+  if (console.charWidth < kLeastCharWidth) console.charWidth = kFallbackCharWidth;
+  if (console.lineHeight < kLeastLineHeight) console.lineHeight = kFallbackLineHeight;
 }
 
 void ApplyFonts() {
@@ -87,6 +94,14 @@ void ApplyFrameColors(HWND window) {
   dwm.SetWindowAttribute(window, kTextColorAttribute, kTextColor);
   dwm.SetWindowAttribute(window, kBorderColorAttribute, kBorderColor);
   dwm.SetWindowAttribute(window, kWindowCornerPreference, kCornerRound);
+}
+
+RECT PaintFramedClient(HDC dc, HWND window, HBRUSH fill) {
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, fill);
+  FrameRect(dc, &client, SharedBrushes.border.get());
+  return client;
 }
 
 void DrawTextLine(HDC dc, HFONT font, std::wstring_view text, RECT area, COLORREF color, UINT format) {

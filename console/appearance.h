@@ -25,6 +25,10 @@ void ApplyDarkTheme(HWND window);
 // Dark frame, caption and border colours and round corners (Windows 11).
 void ApplyFrameColors(HWND window);
 
+// Fills the window's client area with the brush, frames it in the border
+// colour and returns it.
+RECT PaintFramedClient(HDC dc, HWND window, HBRUSH fill);
+
 // One line of text in the font and colour, on a transparent background
 // (DT_SINGLELINE | DT_NOPREFIX plus format); the DC's font is restored.
 void DrawTextLine(HDC dc, HFONT font, std::wstring_view text, RECT area, COLORREF color, UINT format);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/handles.h"
+#include "console/layout.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -27,8 +28,8 @@ struct ConsoleState {
 
   UniqueFont uiFont;
   UniqueFont titleFont;
-  int charWidth = 8;
-  int lineHeight = 16;
+  int charWidth = kFallbackCharWidth;
+  int lineHeight = kFallbackLineHeight;
 
   bool startupPending = true;
   bool pinned = false;

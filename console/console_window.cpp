@@ -135,8 +135,8 @@ void PaintView(HDC dc, int width, int height) {
 }
 
 LRESULT OnPaint(HWND window) {
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(window, &paint);
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
   const SIZE size = ClientSize(window);
   if (size.cx > 0 && size.cy > 0) {
     const UniqueMemoryDC memory(CreateCompatibleDC(dc));
@@ -151,7 +151,6 @@ LRESULT OnPaint(HWND window) {
       PaintTitleBar(dc, size.cx);
     }
   }
-  EndPaint(window, &paint);
   return 0;
 }
 

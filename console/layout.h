@@ -8,10 +8,15 @@
 
 namespace qv {
 
+// The font metrics that count until the font is measured, and in place of a
+// measurement that makes no sense (device pixels).
+inline constexpr int kFallbackLineHeight = 16;
+inline constexpr int kFallbackCharWidth = 8;
+
 struct LayoutMetrics {
   int dpi = kBaseDpi;
-  int lineHeight = 16;
-  int charWidth = 8;
+  int lineHeight = kFallbackLineHeight;
+  int charWidth = kFallbackCharWidth;
 };
 
 // Lengths that other parts of the program share (96-DPI pixels).

@@ -49,25 +49,18 @@ void DrawRow(HDC dc, const RECT& client, int index, const PluginSummary& summary
 }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  FillRect(dc, &client, SharedBrushes.background.get());
-  FrameRect(dc, &client, SharedBrushes.border.get());
-
-  const ConsoleState& console = Console();
-  DrawTextLine(dc, TitleFont(), kManagerTitle,
-               ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
+  const RECT client = PaintFramedClient(dc, window, SharedBrushes.background.get());
+  DrawTextLine(dc, TitleFont(), kManagerTitle, ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
   if (GlobalHost) {
     const auto& rows = GlobalHost->pluginList;
     for (size_t i = 0; i < rows.size(); ++i) DrawRow(dc, client, static_cast<int>(i), rows[i]);
     const ManagerFooter footer = ManagerFooterRects(client, CurrentDpi);
-    DrawTextLine(dc, console.uiFont.get(), kHintText, footer.hint, kDimTextColor, DT_VCENTER);
+    DrawTextLine(dc, Console().uiFont.get(), kHintText, footer.hint, kDimTextColor, DT_VCENTER);
     DrawButton(dc, footer.apply, L"应用并重启");
     DrawButton(dc, footer.close, L"关闭");
   }
-  EndPaint(window, &paint);
 }
 
 bool AskYesNo(HWND window, const std::wstring& text, UINT icon) {

@@ -27,13 +27,10 @@ int VisibleEntries() { return GlobalHost ? VisibleMenuEntryCount(GlobalHost->men
 int CurrentRowHeight() { return MenuRowHeight(Console().lineHeight, CurrentDpi); }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  FillRect(dc, &client, SharedBrushes.dim.get());
-  FrameRect(dc, &client, SharedBrushes.border.get());
-
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
+  const RECT client = PaintFramedClient(dc, window, SharedBrushes.dim.get());
+  const HFONT font = Console().uiFont.get();
   const int rowHeight = CurrentRowHeight();
   const int visible = VisibleEntries();
   if (visible > 0) {
@@ -41,14 +38,13 @@ void OnPaint(HWND window) {
     for (int i = 0; i < visible; ++i) {
       const RECT row = MenuRowRect(client, i, rowHeight, CurrentDpi);
       if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight.get());
-      DrawTextLine(dc, Console().uiFont.get(), GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
+      DrawTextLine(dc, font, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
                    DT_VCENTER);
     }
   } else {
-    DrawTextLine(dc, Console().uiFont.get(), L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi),
-                 kEmptyMenuTextColor, DT_VCENTER | DT_CENTER);
+    DrawTextLine(dc, font, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi), kEmptyMenuTextColor,
+                 DT_VCENTER | DT_CENTER);
   }
-  EndPaint(window, &paint);
 }
 
 LRESULT OnMouseMove(HWND window, LPARAM lParam) {
