@@ -78,6 +78,9 @@ struct LibraryKind : NullIsEmpty<HMODULE> {
 struct RegistryKeyKind : NullIsEmpty<HKEY> {
   void Release(HKEY key) const { RegCloseKey(key); }
 };
+struct GlobalMemoryKind : NullIsEmpty<HGLOBAL> {
+  void Release(HGLOBAL memory) const { GlobalFree(memory); }
+};
 template <typename GdiObject>
 struct GdiObjectKind : NullIsEmpty<GdiObject> {
   void Release(GdiObject object) const { DeleteObject(object); }
@@ -101,6 +104,7 @@ using UniqueHandle = Unique<KernelHandleKind>;
 using UniqueFind = Unique<FindHandleKind>;
 using UniqueLibrary = Unique<LibraryKind>;
 using UniqueRegistryKey = Unique<RegistryKeyKind>;
+using UniqueGlobalMemory = Unique<GlobalMemoryKind>;
 using UniqueBrush = Unique<GdiObjectKind<HBRUSH>>;
 using UniqueFont = Unique<GdiObjectKind<HFONT>>;
 using UniqueBitmap = Unique<GdiObjectKind<HBITMAP>>;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/handles.h"
+#include "app/files.h"
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
@@ -16,31 +16,6 @@ namespace {
 
 // The plugin manager's own folder, below the plugins folder.
 constexpr wchar_t kManagerFolder[] = L"\\plugin-manager";
-
-// Writes the whole content to a temporary file beside the target and only then
-// replaces the target, so a failure at any point leaves the old file intact.
-bool ReplaceFileContent(const std::wstring& target, const std::string& content) {
-  const std::wstring temporary = target + L".tmp";
-  {
-    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = content.empty() || (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
-                                                  &written, nullptr) &&
-                                        written == content.size());
-    if (!ok || !FlushFileBuffers(file.get())) {
-      file.reset();
-      DeleteFileW(temporary.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temporary.c_str());
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -56,7 +31,8 @@ bool SaveDisabledList(PluginHost& host) {
     if (record->disabled) content += WideToUtf8(FileNameOf(record->path)) + "\r\n";
   }
   CreateDirectoryW((host.pluginsDir + kManagerFolder).c_str(), nullptr);
-  return ReplaceFileContent(DisabledListPath(host), content);
+  const std::wstring path = DisabledListPath(host);
+  return ReplaceFileContent(path, path + L".tmp", content) == 0;
 }
 
 void UnloadPlugin(PluginHost& host, PluginRecord& record) {
