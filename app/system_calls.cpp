@@ -94,7 +94,8 @@ const UxTheme& UxTheme::Instance() {
 }
 
 UxTheme::UxTheme()
-    : library_(LoadSystemLibrary(L"uxtheme.dll")), setWindowTheme_(LibraryFunction<SetThemeFunction>(library_, "SetWindowTheme")) {
+    : library_(LoadSystemLibrary(L"uxtheme.dll")),
+      setWindowTheme_(LibraryFunction<SetThemeFunction>(library_, "SetWindowTheme")) {
   RTL_OSVERSIONINFOW version{};
   const DarkModeExports exports = DarkModeExportsFor(RealWindowsVersion(version) ? version.dwBuildNumber : 0);
   // Undocumented exports, by ordinal only, each looked up only where the build
@@ -125,7 +126,8 @@ void UxTheme::SetWindowTheme(HWND window, const wchar_t* subApp) const {
 }
 
 DwmApi::DwmApi()
-    : library_(LoadSystemLibrary(L"dwmapi.dll")), setAttribute_(LibraryFunction<SetAttributeFunction>(library_, "DwmSetWindowAttribute")) {}
+    : library_(LoadSystemLibrary(L"dwmapi.dll")),
+      setAttribute_(LibraryFunction<SetAttributeFunction>(library_, "DwmSetWindowAttribute")) {}
 
 HRESULT DwmApi::SetWindowAttribute(HWND window, DWORD attribute, DWORD value) const {
   if (setAttribute_ == nullptr) return E_NOTIMPL;
