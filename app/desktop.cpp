@@ -4,7 +4,8 @@
 
 #include <cstring>
 #include <cwchar>
-#include <utility>
+
+#include "app/handles.h"
 
 namespace qv {
 
@@ -34,28 +35,12 @@ class OpenedClipboard {
   bool open_ = false;
 };
 
-// Global memory, freed unless handed over with release().
-class GlobalMemory {
- public:
-  explicit GlobalMemory(size_t bytes) : memory_(GlobalAlloc(GMEM_MOVEABLE, bytes)) {}
-  ~GlobalMemory() {
-    if (memory_) GlobalFree(memory_);
-  }
-  GlobalMemory(const GlobalMemory&) = delete;
-  GlobalMemory& operator=(const GlobalMemory&) = delete;
-  HGLOBAL get() const { return memory_; }
-  HGLOBAL release() { return std::exchange(memory_, nullptr); }
-
- private:
-  HGLOBAL memory_;
-};
-
 }  // namespace
 
 bool SetClipboardText(HWND owner, const std::wstring& text) {
   const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  GlobalMemory memory(bytes);
-  if (!memory.get()) return false;
+  UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+  if (!memory) return false;
   void* target = GlobalLock(memory.get());
   if (target == nullptr) return false;
   std::memcpy(target, text.c_str(), bytes);

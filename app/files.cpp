@@ -42,4 +42,27 @@ bool ReadWholeFile(const std::wstring& path, std::string& output) {
   return true;
 }
 
+unsigned long ReplaceFileContent(const std::wstring& target, const std::wstring& temporary, std::string_view bytes) {
+  {
+    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    DWORD written = 0;
+    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file.get());
+    if (!ok) {
+      const DWORD error = GetLastError();
+      file.reset();
+      DeleteFileW(temporary.c_str());
+      return error != 0 ? error : ERROR_WRITE_FAULT;
+    }
+  }
+  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temporary.c_str());
+    return error;
+  }
+  return 0;
+}
+
 }  // namespace qv

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qv {
 
@@ -17,5 +18,10 @@ std::wstring PluginsDirectory();
 // another process holds open for writing is refused. On failure the output is
 // untouched (or emptied when a read started and failed) and false is returned.
 bool ReadWholeFile(const std::wstring& path, std::string& output);
+// Writes the bytes to `temporary`, flushes them, and only then moves that file
+// over target, so target holds either its old or its new content, never a
+// mixture. Returns 0 or the system's error code; on failure target is
+// untouched and the temporary file is gone.
+unsigned long ReplaceFileContent(const std::wstring& target, const std::wstring& temporary, std::string_view bytes);
 
 }  // namespace qv

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "app/dpi.h"
+#include "app/handles.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -32,25 +34,22 @@ inline constexpr COLORREF kDimColor = RGB(7, 7, 7);
 inline constexpr COLORREF kBorderColor = RGB(88, 88, 88);
 inline constexpr COLORREF kHighlightColor = RGB(30, 30, 30);
 
-// The five shared brushes, owned by start-up.
+// The five shared brushes, made by start-up for the run.
 struct Brushes {
-  HBRUSH background = nullptr;  // kBackgroundColor
-  HBRUSH dim = nullptr;         // kDimColor
-  HBRUSH input = nullptr;       // kBackgroundColor, a brush of its own for the input line
-  HBRUSH border = nullptr;      // kBorderColor
-  HBRUSH highlight = nullptr;   // kHighlightColor
+  UniqueBrush background;  // kBackgroundColor
+  UniqueBrush dim;         // kDimColor
+  UniqueBrush input;       // kBackgroundColor, a brush of its own for the input line
+  UniqueBrush border;      // kBorderColor
+  UniqueBrush highlight;   // kHighlightColor
 };
 
 inline HINSTANCE AppInstance = nullptr;
-inline int CurrentDpi = 96;
+inline int CurrentDpi = kBaseDpi;
 inline std::unique_ptr<PluginHost> GlobalHost;
-// The single-instance mutex; the restart closes it (and nulls it) before it
-// starts the new process.
-inline HANDLE InstanceGuard = nullptr;
+// The single-instance mutex; the restart lets go of it before it starts the
+// new process.
+inline UniqueHandle InstanceGuard;
 inline HWND MainWindow = nullptr;
 inline Brushes SharedBrushes;
-
-// A length in 96-DPI pixels at the current DPI.
-inline int Scale(int pixels) { return MulDiv(pixels, CurrentDpi, 96); }
 
 }  // namespace qv

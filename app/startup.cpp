@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/desktop.h"
 #include "app/files.h"
@@ -20,30 +21,17 @@ namespace qv {
 
 namespace {
 
-void ShutDownHost() {
-  if (!GlobalHost) return;
-  CloseAllPlugins(*GlobalHost);
-  GlobalHost.reset();
-}
-
 int FailStartup(const wchar_t* text) {
-  ReleaseGdiObjects();
   MessageBoxW(nullptr, text, kProgramTitle, MB_ICONERROR);
-  ShutDownHost();
   return 1;
 }
 
-// Closes whatever single-instance handle is still held when the run ends.
-struct InstanceGuardCloser {
-  ~InstanceGuardCloser() {
-    if (InstanceGuard) CloseHandle(std::exchange(InstanceGuard, nullptr));
-  }
-};
-
 // True when another instance runs: its window is brought forward and the user told.
 bool AnotherInstanceRuns() {
-  InstanceGuard = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
-  if (InstanceGuard == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  const bool alreadyThere = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+  InstanceGuard = std::move(mutex);
+  if (!alreadyThere) return false;
   if (const HWND running = FindWindowW(kMainWindowClass, nullptr)) {
     ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
@@ -54,52 +42,73 @@ bool AnotherInstanceRuns() {
   return true;
 }
 
-void CreateHostAndLoadPlugins() {
-  GlobalHost = std::make_unique<PluginHost>();
-  PluginHost& host = *GlobalHost;
-  host.onOutput = AppendOutput;
-  host.pluginsDir = PluginsDirectory();
-  host.onClear = ClearOutput;
-  host.onSystemInfo = CollectSystemInfo;
-  host.onExit = [] {
-    if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
-  };
-  host.onOpenPluginManager = OpenPluginManager;
-  host.onCallBegin = BeginScriptCall;
-  host.onCallWait = PumpDuringCall;
-  host.onCallEnd = EndScriptCall;
-  host.onSetClipboard = [](const std::wstring& text) { return SetClipboardText(MainWindow, text); };
-  host.onGetClipboard = [] { return GetClipboardText(MainWindow); };
-  host.onOpen = [](const std::wstring& target, bool folder) { return OpenInShell(MainWindow, target, folder); };
-  LoadPlugins(host);
-}
+// The plugin host of the run (GlobalHost): made and loaded with the run, its
+// plugins closed and the host gone when the run ends, however it ends.
+class RunHost {
+ public:
+  RunHost() {
+    GlobalHost = std::make_unique<PluginHost>();
+    PluginHost& host = *GlobalHost;
+    host.onOutput = AppendOutput;
+    host.pluginsDir = PluginsDirectory();
+    host.onClear = ClearOutput;
+    host.onSystemInfo = CollectSystemInfo;
+    host.onExit = [] {
+      if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
+    };
+    host.onOpenPluginManager = OpenPluginManager;
+    host.onCallBegin = BeginScriptCall;
+    host.onCallWait = PumpDuringCall;
+    host.onCallEnd = EndScriptCall;
+    host.onSetClipboard = [](const std::wstring& text) { return SetClipboardText(MainWindow, text); };
+    host.onGetClipboard = [] { return GetClipboardText(MainWindow); };
+    host.onOpen = [](const std::wstring& target, bool folder) { return OpenInShell(MainWindow, target, folder); };
+    LoadPlugins(host);
+  }
+  ~RunHost() {
+    if (GlobalHost) CloseAllPlugins(*GlobalHost);
+    GlobalHost.reset();
+  }
+  RunHost(const RunHost&) = delete;
+  RunHost& operator=(const RunHost&) = delete;
+};
+
+// The shared brushes of the run, deleted when it ends.
+class RunBrushes {
+ public:
+  RunBrushes() {
+    SharedBrushes.background.reset(CreateSolidBrush(kBackgroundColor));
+    SharedBrushes.dim.reset(CreateSolidBrush(kDimColor));
+    SharedBrushes.input.reset(CreateSolidBrush(kBackgroundColor));
+    SharedBrushes.border.reset(CreateSolidBrush(kBorderColor));
+    SharedBrushes.highlight.reset(CreateSolidBrush(kHighlightColor));
+  }
+  ~RunBrushes() { SharedBrushes = Brushes(); }
+  RunBrushes(const RunBrushes&) = delete;
+  RunBrushes& operator=(const RunBrushes&) = delete;
+
+  bool Complete() const {
+    const Brushes& b = SharedBrushes;
+    return b.background && b.dim && b.input && b.border && b.highlight;
+  }
+};
 
 // False (after telling the user) when basic.lua did not load.
 bool BasicScriptLoaded() {
   if (GlobalHost->basicLoaded) return true;
-  std::wstring text =
-      L"缺少或无法加载 basic.lua，程序无法启动。\n\n所有命令都由这个脚本提供，请确认它存在、语法正确：\n" +
-      PluginsDirectory() + L"\\basic.lua";
+  std::wstring text = std::wstring(L"缺少或无法加载 ") + kBasicScript +
+                      L"，程序无法启动。\n\n所有命令都由这个脚本提供，请确认它存在、语法正确：\n" +
+                      PluginsDirectory() + L"\\" + kBasicScript;
   const std::wstring details = TakePendingLog(*GlobalHost);
   if (!details.empty()) text += L"\n\n详细信息：\n" + details;
   MessageBoxW(nullptr, text.c_str(), kProgramTitle, MB_ICONERROR);
   return false;
 }
 
-bool CreateBrushes() {
-  SharedBrushes.background = CreateSolidBrush(kBackgroundColor);
-  SharedBrushes.dim = CreateSolidBrush(kDimColor);
-  SharedBrushes.input = CreateSolidBrush(kBackgroundColor);
-  SharedBrushes.border = CreateSolidBrush(kBorderColor);
-  SharedBrushes.highlight = CreateSolidBrush(kHighlightColor);
-  const Brushes& b = SharedBrushes;
-  return b.background && b.dim && b.input && b.border && b.highlight;
-}
-
 RECT MainWindowPlacement() {
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  RECT frame{0, 0, MulDiv(960, CurrentDpi, 96), MulDiv(640, CurrentDpi, 96)};
+  RECT frame{0, 0, ScaleAt(kMainClientSize.cx, CurrentDpi), ScaleAt(kMainClientSize.cy, CurrentDpi)};
   AdjustFrameRect(frame, CurrentDpi);
   const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   return ComputeMainWindowPlacement(work, screen, Width(frame), Height(frame), CurrentDpi);
@@ -109,10 +118,7 @@ bool CreateMainWindow(int showCommand) {
   const RECT r = MainWindowPlacement();
   MainWindow = CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, kProgramTitle, kMainWindowStyle, r.left, r.top,
                                Width(r), Height(r), nullptr, nullptr, AppInstance, nullptr);
-  if (MainWindow == nullptr) {
-    DeleteUiFonts();
-    return false;
-  }
+  if (MainWindow == nullptr) return false;
   ShowWindow(MainWindow, showCommand);
   ApplyFrameColors(MainWindow);
   UpdateWindow(MainWindow);
@@ -133,34 +139,21 @@ int RunMessageLoop() {
 
 }  // namespace
 
-void ReleaseGdiObjects() {
-  for (HBRUSH* brush : {&SharedBrushes.background, &SharedBrushes.dim, &SharedBrushes.input, &SharedBrushes.border,
-                        &SharedBrushes.highlight}) {
-    if (*brush) DeleteObject(std::exchange(*brush, nullptr));
-  }
-}
-
 int RunProgram(HINSTANCE instance, int showCommand) {
   EnableDpiAwareness();
-  const InstanceGuardCloser closer;
   if (AnotherInstanceRuns()) return 0;
   UxTheme::Instance().UseDarkAppMode();
   AppInstance = instance;
   CurrentDpi = SystemDpi();
 
-  CreateHostAndLoadPlugins();
-  if (!BasicScriptLoaded()) {
-    ShutDownHost();
-    return 1;
-  }
-  if (!CreateBrushes()) return FailStartup(L"创建绘图资源失败。");
+  // What the run makes goes again in the reverse order when it returns.
+  const RunHost host;
+  if (!BasicScriptLoaded()) return 1;
+  const RunBrushes brushes;
+  if (!brushes.Complete()) return FailStartup(L"创建绘图资源失败。");
   if (const wchar_t* failure = RegisterWindowClasses()) return FailStartup(failure);
   if (!CreateMainWindow(showCommand)) return FailStartup(L"创建主窗口失败。");
-
-  const int exitCode = RunMessageLoop();
-  ShutDownHost();
-  ReleaseGdiObjects();
-  return exitCode;
+  return RunMessageLoop();
 }
 
 }  // namespace qv

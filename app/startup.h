@@ -10,7 +10,4 @@ namespace qv {
 // The whole run; returns the process exit code.
 int RunProgram(HINSTANCE instance, int showCommand);
 
-// Deletes the five shared brushes (safe to call more than once).
-void ReleaseGdiObjects();
-
 }  // namespace qv

@@ -1,5 +1,7 @@
 #include "app/system_calls.h"
 
+#include "app/dpi.h"
+
 namespace qv {
 
 namespace {
@@ -54,11 +56,10 @@ int SystemDpi() {
     const UINT dpi = getDpiForSystem();
     if (dpi != 0) return static_cast<int>(dpi);
   }
-  const HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return 96;
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  return dpi != 0 ? dpi : 96;
+  const UniqueWindowDC screen = WindowDC(nullptr);
+  if (!screen) return kBaseDpi;
+  const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSX);
+  return dpi != 0 ? dpi : kBaseDpi;
 }
 
 int DpiForWindow(HWND window) {
@@ -93,7 +94,8 @@ const UxTheme& UxTheme::Instance() {
 }
 
 UxTheme::UxTheme()
-    : library_(L"uxtheme.dll"), setWindowTheme_(LibraryFunction<SetThemeFunction>(library_, "SetWindowTheme")) {
+    : library_(LoadSystemLibrary(L"uxtheme.dll")),
+      setWindowTheme_(LibraryFunction<SetThemeFunction>(library_, "SetWindowTheme")) {
   RTL_OSVERSIONINFOW version{};
   const DarkModeExports exports = DarkModeExportsFor(RealWindowsVersion(version) ? version.dwBuildNumber : 0);
   // Undocumented exports, by ordinal only, each looked up only where the build
@@ -124,7 +126,8 @@ void UxTheme::SetWindowTheme(HWND window, const wchar_t* subApp) const {
 }
 
 DwmApi::DwmApi()
-    : library_(L"dwmapi.dll"), setAttribute_(LibraryFunction<SetAttributeFunction>(library_, "DwmSetWindowAttribute")) {}
+    : library_(LoadSystemLibrary(L"dwmapi.dll")),
+      setAttribute_(LibraryFunction<SetAttributeFunction>(library_, "DwmSetWindowAttribute")) {}
 
 HRESULT DwmApi::SetWindowAttribute(HWND window, DWORD attribute, DWORD value) const {
   if (setAttribute_ == nullptr) return E_NOTIMPL;

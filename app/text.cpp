@@ -67,6 +67,10 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+void DropByteOrderMark(std::string& content) {
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+}
+
 std::wstring FileNameOf(std::wstring_view path) {
   const size_t slash = path.find_last_of(L"\\/");
   if (slash == std::wstring_view::npos) return std::wstring(path);
@@ -93,5 +97,9 @@ std::wstring TwoDigits(unsigned short value) {
 }
 
 std::wstring DecimalText(long long value) { return WidenAscii(std::to_string(value)); }
+
+std::wstring DateText(const SYSTEMTIME& time) {
+  return DecimalText(time.wYear) + L"-" + TwoDigits(time.wMonth) + L"-" + TwoDigits(time.wDay);
+}
 
 }  // namespace qv

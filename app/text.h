@@ -1,6 +1,8 @@
 // Text operations shared by every subsystem: UTF-8 <-> UTF-16, file names,
-// case folding and the two small number formatters used for clocks and counts.
+// case folding, and the small formatters used for dates, clocks and counts.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 #include <string_view>
@@ -14,6 +16,8 @@ std::string WideToUtf8(std::wstring_view text);
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
+// Removes a UTF-8 byte-order mark from the front of file content.
+void DropByteOrderMark(std::string& content);
 
 // The part after the last '\' or '/' (the whole path when there is none).
 std::wstring FileNameOf(std::wstring_view path);
@@ -25,5 +29,7 @@ std::wstring WidenAscii(std::string_view ascii);
 std::wstring TwoDigits(unsigned short value);
 // Plain decimal form of a signed number (no grouping).
 std::wstring DecimalText(long long value);
+// Year, "-", two-digit month, "-", two-digit day: 2026-12-07.
+std::wstring DateText(const SYSTEMTIME& time);
 
 }  // namespace qv

@@ -30,10 +30,12 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH backgrou
 }  // namespace
 
 const wchar_t* RegisterWindowClasses() {
-  if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background, true)) return L"注册窗口类失败。";
+  if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background.get(), true)) {
+    return L"注册窗口类失败。";
+  }
   RegisterWindowClass(kFadeOverlayClass, DefWindowProcW, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), false);
-  if (!RegisterWindowClass(kMenuWindowClass, MenuWindowProc, SharedBrushes.dim, false)) return L"注册菜单窗口类失败。";
-  if (!RegisterWindowClass(kManagerWindowClass, ManagerWindowProc, SharedBrushes.background, false)) {
+  if (!RegisterWindowClass(kMenuWindowClass, MenuWindowProc, SharedBrushes.dim.get(), false)) return L"注册菜单窗口类失败。";
+  if (!RegisterWindowClass(kManagerWindowClass, ManagerWindowProc, SharedBrushes.background.get(), false)) {
     return L"注册插件管理窗口类失败。";
   }
   return nullptr;

@@ -4,13 +4,21 @@
 #include "app/handles.h"
 #include "app/system_calls.h"
 #include "console/console_state.h"
+#include "console/layout.h"
 
 namespace qv {
 
 namespace {
 
+constexpr int kPointsPerInch = 72;
+constexpr int kUiFontPoints = 11;
+constexpr int kTitleFontPoints = 12;
+// Measured metrics below these are no real font's.
+constexpr int kLeastCharWidth = 4;
+constexpr int kLeastLineHeight = 8;
+
 HFONT CreateConsolas(int points, int weight) {
-  return CreateFontW(-MulDiv(points, CurrentDpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  return CreateFontW(-MulDiv(points, CurrentDpi, kPointsPerInch), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, 0, L"Consolas");
 }
 
@@ -25,47 +33,48 @@ constexpr DWORD kCornerRound = 2;
 
 }  // namespace
 
-void DeleteUiFonts() {
-  ConsoleState& console = Console();
-  if (console.uiFont) DeleteObject(console.uiFont);
-  if (console.titleFont) DeleteObject(console.titleFont);
-  console.uiFont = nullptr;
-  console.titleFont = nullptr;
+void CreateUiFonts() {
+  Console().uiFont = UniqueFont(CreateConsolas(kUiFontPoints, FW_NORMAL));
+  Console().titleFont = UniqueFont(CreateConsolas(kTitleFontPoints, FW_BOLD));
 }
 
-void CreateUiFonts() {
-  DeleteUiFonts();
-  Console().uiFont = CreateConsolas(11, FW_NORMAL);
-  Console().titleFont = CreateConsolas(12, FW_BOLD);
+void DeleteUiFonts() {
+  Console().uiFont.reset();
+  Console().titleFont.reset();
+}
+
+HFONT TitleFont() {
+  const ConsoleState& console = Console();
+  return console.titleFont ? console.titleFont.get() : console.uiFont.get();
 }
 
 void MeasureFont() {
   ConsoleState& console = Console();
-  const HDC dc = MainWindow ? GetDC(MainWindow) : nullptr;
-  if (dc == nullptr) return;
+  if (MainWindow == nullptr) return;
+  const UniqueWindowDC dc = WindowDC(MainWindow);
+  if (!dc) return;
   {
-    SelectedObject font(dc, console.uiFont);
+    const SelectedObject font(dc.get(), console.uiFont.get());
     TEXTMETRICW metrics{};
-    if (GetTextMetricsW(dc, &metrics)) console.lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
+    if (GetTextMetricsW(dc.get(), &metrics)) console.lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
     SIZE size{};
-    if (GetTextExtentPoint32W(dc, L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
+    if (GetTextExtentPoint32W(dc.get(), L"M", 1, &size) && size.cx > 0) console.charWidth = size.cx;
   }
-  ReleaseDC(MainWindow, dc);
-  if (console.charWidth <= 3) console.charWidth = 8;
-  if (console.lineHeight <= 7) console.lineHeight = 16;
+  if (console.charWidth < kLeastCharWidth) console.charWidth = kFallbackCharWidth;
+  if (console.lineHeight < kLeastLineHeight) console.lineHeight = kFallbackLineHeight;
 }
 
 void ApplyFonts() {
   const ConsoleState& console = Console();
   for (const HWND control : {console.outputView, console.inputLine}) {
-    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(console.uiFont), TRUE);
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(console.uiFont.get()), TRUE);
   }
 }
 
 void ApplyOutputMargins() {
   const HWND view = Console().outputView;
   if (view == nullptr) return;
-  const int margin = Scale(12);
+  const int margin = ScaleAt(kOutputTextMargin, CurrentDpi);
   SendMessageW(view, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(margin, margin));
 }
 
@@ -81,10 +90,18 @@ void ApplyFrameColors(HWND window) {
   if (FAILED(dwm.SetWindowAttribute(window, kUseImmersiveDarkMode, 1))) {
     dwm.SetWindowAttribute(window, kUseImmersiveDarkModeBefore20H1, 1);
   }
-  dwm.SetWindowAttribute(window, kCaptionColor, 0x000C0C0C);
-  dwm.SetWindowAttribute(window, kTextColorAttribute, 0x00D4D4D4);
-  dwm.SetWindowAttribute(window, kBorderColorAttribute, 0x00585858);
+  dwm.SetWindowAttribute(window, kCaptionColor, kBackgroundColor);
+  dwm.SetWindowAttribute(window, kTextColorAttribute, kTextColor);
+  dwm.SetWindowAttribute(window, kBorderColorAttribute, kBorderColor);
   dwm.SetWindowAttribute(window, kWindowCornerPreference, kCornerRound);
+}
+
+RECT PaintFramedClient(HDC dc, HWND window, HBRUSH fill) {
+  RECT client{};
+  GetClientRect(window, &client);
+  FillRect(dc, &client, fill);
+  FrameRect(dc, &client, SharedBrushes.border.get());
+  return client;
 }
 
 void DrawTextLine(HDC dc, HFONT font, std::wstring_view text, RECT area, COLORREF color, UINT format) {

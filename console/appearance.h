@@ -7,9 +7,13 @@
 
 namespace qv {
 
-// UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi.
+// UiFont (Consolas 11 pt) and TitleFont (Consolas 12 pt bold) at CurrentDpi,
+// replacing the ones there were.
 void CreateUiFonts();
+// Lets go of both fonts (the window that used them is gone).
 void DeleteUiFonts();
+// The title font, or the UI font where that one could not be made.
+HFONT TitleFont();
 // CharWidth and LineHeight of UiFont, measured on the main window.
 void MeasureFont();
 // UiFont into both edit controls.
@@ -20,6 +24,10 @@ void ApplyOutputMargins();
 void ApplyDarkTheme(HWND window);
 // Dark frame, caption and border colours and round corners (Windows 11).
 void ApplyFrameColors(HWND window);
+
+// Fills the window's client area with the brush, frames it in the border
+// colour and returns it.
+RECT PaintFramedClient(HDC dc, HWND window, HBRUSH fill);
 
 // One line of text in the font and colour, on a transparent background
 // (DT_SINGLELINE | DT_NOPREFIX plus format); the DC's font is restored.

@@ -32,6 +32,36 @@ void RecordHistory(std::vector<std::wstring>& history, const std::wstring& entry
   if (history.size() > kHistoryLimit) history.erase(history.begin(), history.end() - kHistoryLimit);
 }
 
+CommandLineDecision DecideCommandLine(const std::wstring& line, bool callRunning, const std::wstring& updatePageUrl,
+                                      const std::function<bool(const std::wstring&)>& isPluginCommand) {
+  CommandLineDecision decision;
+  const std::wstring trimmed = TrimWhitespace(line);
+  if (callRunning || trimmed.empty()) return decision;  // one call at a time
+  decision.echo = L"> " + line + L"\r\n";
+  decision.history = trimmed;
+  decision.command = SplitCommandLine(trimmed);
+  const std::wstring& word = decision.command.word;
+  if (word == L"update") {
+    decision.route = CommandRoute::kUpdate;
+    if (updatePageUrl.empty()) decision.reply = L"当前没有可用更新。\r\n\r\n";
+    decision.pageUrl = updatePageUrl;
+  } else if (isPluginCommand && isPluginCommand(word)) {
+    decision.route = CommandRoute::kPlugin;
+  } else {
+    decision.route = CommandRoute::kUnknown;
+    decision.reply = L"未知命令：" + word + L"\r\n输入 ls 查看可用命令。\r\n\r\n";
+  }
+  return decision;
+}
+
+void RunPluginCommand(PluginHost& host, const SplitLine& command,
+                      const std::function<void(const std::wstring&)>& show) {
+  ExecuteCommand(host, command.word, command.arguments);
+  if (!TakeReloadRequest(host)) return;
+  LoadPlugins(host);
+  show(TakePendingLog(host));
+}
+
 namespace {
 
 void ClearInputLine(HWND input) {
@@ -41,45 +71,29 @@ void ClearInputLine(HWND input) {
   UpdateWindow(input);
 }
 
-void RunUpdateCommand(const std::wstring& url) {
-  if (url.empty()) {
-    AppendOutput(L"当前没有可用更新。\r\n\r\n");
-    return;
-  }
+void OpenDownloadPage(const std::wstring& url) {
   const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, 1));
   if (result <= 32) AppendOutput(L"无法打开下载页面。\r\n\r\n");
-}
-
-void RunPluginCommand(PluginHost& host, const SplitLine& split) {
-  ExecuteCommand(host, split.word, split.arguments);
-  if (!TakeReloadRequest(host)) return;
-  LoadPlugins(host);
-  AppendOutput(TakePendingLog(host));
 }
 
 }  // namespace
 
 void ExecuteCommandLine(const std::wstring& line) {
   ConsoleState& console = Console();
-  if (console.callRunning) return;  // one call at a time
-  const std::wstring trimmed = TrimWhitespace(line);
-  if (trimmed.empty()) return;
+  const auto isPluginCommand = [](const std::wstring& word) { return GlobalHost && HasCommand(*GlobalHost, word); };
+  const CommandLineDecision decision =
+      DecideCommandLine(line, console.callRunning, console.updateDownloadUrl, isPluginCommand);
+  if (decision.route == CommandRoute::kIgnored) return;
   if (console.inputLine) ClearInputLine(console.inputLine);
 
-  AppendOutput(L"> " + line + L"\r\n");
-  RecordHistory(console.commandHistory, trimmed);
+  AppendOutput(decision.echo);
+  RecordHistory(console.commandHistory, decision.history);
   console.historyPosition = static_cast<int>(console.commandHistory.size());
   console.historyDraft.clear();
 
-  const SplitLine split = SplitCommandLine(trimmed);
-  if (split.word == L"update") {
-    RunUpdateCommand(console.updateDownloadUrl);
-  } else if (GlobalHost && HasCommand(*GlobalHost, split.word)) {
-    RunPluginCommand(*GlobalHost, split);
-  } else {
-    AppendOutput(L"未知命令：" + split.word + L"\r\n");
-    AppendOutput(L"输入 ls 查看可用命令。\r\n\r\n");
-  }
+  if (!decision.reply.empty()) AppendOutput(decision.reply);
+  if (!decision.pageUrl.empty()) OpenDownloadPage(decision.pageUrl);
+  if (decision.route == CommandRoute::kPlugin) RunPluginCommand(*GlobalHost, decision.command, AppendOutput);
   // Console().inputLine may have gone if the command closed the window.
   if (Console().inputLine) SetFocus(Console().inputLine);
 }

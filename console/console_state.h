@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/handles.h"
+#include "console/layout.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -24,10 +26,10 @@ struct ConsoleState {
   HWND fadeOverlay = nullptr;
   HWND pluginManagerWindow = nullptr;
 
-  HFONT uiFont = nullptr;
-  HFONT titleFont = nullptr;
-  int charWidth = 8;
-  int lineHeight = 16;
+  UniqueFont uiFont;
+  UniqueFont titleFont;
+  int charWidth = kFallbackCharWidth;
+  int lineHeight = kFallbackLineHeight;
 
   bool startupPending = true;
   bool pinned = false;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/globals.h"
+#include "app/handles.h"
 #include "app/system_calls.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
@@ -22,14 +23,6 @@ namespace {
 
 constexpr int kOutputTextLimit = 1000000;
 constexpr int kInputTextLimit = 4096;
-
-LayoutMetrics CurrentMetrics() { return {CurrentDpi, Console().lineHeight, Console().charWidth}; }
-
-SIZE ClientSize(HWND window) {
-  RECT client{};
-  GetClientRect(window, &client);
-  return {client.right - client.left, client.bottom - client.top};
-}
 
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, int id) {
   return CreateWindowExW(0, className, L"", WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 10, 10, parent,
@@ -58,21 +51,6 @@ void TogglePin(HWND window) {
   console.pinned = !console.pinned;
   SetWindowPos(window, console.pinned ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
-  InvalidateRect(window, nullptr, FALSE);
-}
-
-void OpenMenu(HWND window, const RECT& menuButton) {
-  ConsoleState& console = Console();
-  if (console.menuWindow == nullptr) return;
-  const SIZE client = ClientSize(window);
-  const int items = GlobalHost ? static_cast<int>(GlobalHost->menuItems.size()) : 0;
-  const RECT r = ComputeMenuPlacement(menuButton, client.cx, client.cy, items, CurrentMetrics());
-  SetWindowPos(console.menuWindow, HWND_TOP, r.left, r.top, Width(r), Height(r), SWP_SHOWWINDOW | SWP_NOACTIVATE);
-  console.highlightedRow = 0;
-  console.menuOpen = true;
-  SetCapture(console.menuWindow);
-  SetFocus(console.menuWindow);
-  InvalidateRect(console.menuWindow, nullptr, TRUE);
   InvalidateRect(window, nullptr, FALSE);
 }
 
@@ -157,27 +135,22 @@ void PaintView(HDC dc, int width, int height) {
 }
 
 LRESULT OnPaint(HWND window) {
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(window, &paint);
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
   const SIZE size = ClientSize(window);
   if (size.cx > 0 && size.cy > 0) {
-    const HDC memory = CreateCompatibleDC(dc);
-    const HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
+    const UniqueMemoryDC memory(CreateCompatibleDC(dc));
+    const UniqueBitmap bitmap(memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr);
     if (bitmap) {
-      {
-        SelectedObject selected(memory, bitmap);
-        PaintView(memory, size.cx, size.cy);
-        BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
-      }
-      DeleteObject(bitmap);
+      const SelectedObject selected(memory.get(), bitmap.get());
+      PaintView(memory.get(), size.cx, size.cy);
+      BitBlt(dc, 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
     } else {
       const RECT client{0, 0, size.cx, size.cy};
-      FillRect(dc, &client, SharedBrushes.background);
+      FillRect(dc, &client, SharedBrushes.background.get());
       PaintTitleBar(dc, size.cx);
     }
-    if (memory) DeleteDC(memory);
   }
-  EndPaint(window, &paint);
   return 0;
 }
 
@@ -192,7 +165,7 @@ LRESULT OnClose(HWND window) {
 }
 
 LRESULT OnGetMinMaxInfo(LPARAM lParam) {
-  RECT frame{0, 0, Scale(660), Scale(460)};
+  RECT frame{0, 0, ScaleAt(kMinClientSize.cx, CurrentDpi), ScaleAt(kMinClientSize.cy, CurrentDpi)};
   AdjustFrameRect(frame, CurrentDpi);
   auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
   info->ptMinTrackSize = {Width(frame), Height(frame)};
@@ -221,7 +194,7 @@ LRESULT OnControlColor(WPARAM wParam, LPARAM lParam) {
   SetTextColor(dc, kTextColor);
   SetBkMode(dc, OPAQUE);
   SetBkColor(dc, input ? kBackgroundColor : kDimColor);
-  return reinterpret_cast<LRESULT>(input ? SharedBrushes.input : SharedBrushes.dim);
+  return reinterpret_cast<LRESULT>(input ? SharedBrushes.input.get() : SharedBrushes.dim.get());
 }
 
 LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
@@ -239,7 +212,7 @@ LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
     if (Console().menuOpen) {
       HideMenuWindow(true);
     } else {
-      OpenMenu(window, menuButton);
+      ShowMenuWindow(menuButton);
     }
   } else if (Console().menuOpen) {
     HideMenuWindow(true);
@@ -273,6 +246,14 @@ LRESULT OnUpdateAvailable(LPARAM lParam) {
 }
 
 }  // namespace
+
+LayoutMetrics CurrentMetrics() { return {CurrentDpi, Console().lineHeight, Console().charWidth}; }
+
+SIZE ClientSize(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  return {client.right - client.left, client.bottom - client.top};
+}
 
 void LayoutControls(HWND window) {
   const ConsoleState& console = Console();

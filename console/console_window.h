@@ -4,9 +4,16 @@
 
 #include <windows.h>
 
+#include "console/layout.h"
+
 namespace qv {
 
 LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+// The metrics the console is laid out with now: CurrentDpi and the font's.
+LayoutMetrics CurrentMetrics();
+// The client area's size.
+SIZE ClientSize(HWND window);
 
 // Moves the output view and the input line to their places.
 void LayoutControls(HWND window);

@@ -1,14 +1,12 @@
 // The local date as shown in the start-up report.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+
+#include "app/text.h"
 
 namespace qv {
 
-// Year, "-", two-digit month, "-", two-digit day: 2026-12-07.
-std::wstring DateText(const SYSTEMTIME& time);
 // DateText of the current local time.
 std::wstring LocalDateText();
 

@@ -6,41 +6,69 @@ namespace qv {
 
 namespace {
 
-int MenuButtonWidth(int dpi) { return ScaleAt(34, dpi); }
-int PanelMargin(int dpi) { return ScaleAt(18, dpi); }
+// Console window (96-DPI pixels unless said otherwise).
+constexpr int kTitleButtonWidth = 42;
+constexpr int kTitleTextLeft = 14;
+constexpr int kTitleTextGap = 8;  // between the title and the first button
+constexpr int kPanelGap = 12;     // below the title bar and between the output panel and the input row
+constexpr int kOutputPanelLeast = 48;  // the output panel's bottom stays this far below the title bar
+constexpr int kInputRowBottomGap = 16;
+constexpr int kInputRowPadding = 8;
+constexpr int kInputRowMinHeight = 24;
+constexpr int kMenuButtonWidth = 34;
+constexpr int kMenuButtonGap = 10;  // between the input line and the menu button
+constexpr int kPromptGap = 4;       // between the prompt glyph and the input line
+constexpr int kPromptDrop = 1;      // the glyph sits this much lower than the input line
+constexpr int kEditExtraHeight = 2;
+constexpr int kOutputViewInsetX = 10;
+constexpr int kOutputViewInsetY = 7;
+constexpr int kWindowWorkAreaMargin = 40;  // the work area the main window may fill, less this
+constexpr int kStartupTextInset = 18;
+constexpr int kStartupLineGap = 6;
+// In device pixels: the panels' one-pixel frame, and the least that the font
+// metrics count for.
+constexpr int kFrame = 1;
+constexpr int kLeastPromptWidth = 4;
+constexpr int kLeastLineHeight = 8;
 
 }  // namespace
 
 Panels ComputePanels(int width, int height, const LayoutMetrics& m) {
   const int dpi = m.dpi;
-  const int margin = PanelMargin(dpi);
-  const int bottom = height - ScaleAt(16, dpi);
-  const int rowHeight = std::max(m.lineHeight + ScaleAt(8, dpi), ScaleAt(24, dpi));
+  const int margin = ScaleAt(kPanelMargin, dpi);
+  const int bottom = height - ScaleAt(kInputRowBottomGap, dpi);
+  const int rowHeight = std::max(m.lineHeight + ScaleAt(kInputRowPadding, dpi), ScaleAt(kInputRowMinHeight, dpi));
   const RECT row{margin, bottom - rowHeight, width - margin, bottom};
   const int titleBar = ScaleAt(kTitleBarHeight, dpi);
-  const RECT output{margin, titleBar + ScaleAt(12, dpi), width - margin,
-                    std::max(titleBar + ScaleAt(48, dpi), static_cast<int>(row.top) - ScaleAt(12, dpi))};
+  const RECT output{margin, titleBar + ScaleAt(kPanelGap, dpi), width - margin,
+                    std::max(titleBar + ScaleAt(kOutputPanelLeast, dpi),
+                             static_cast<int>(row.top) - ScaleAt(kPanelGap, dpi))};
   return {output, row};
 }
 
 InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& m) {
   const int dpi = m.dpi;
-  const int promptWidth = std::max(m.charWidth, 4);
-  const int editHeight = ScaleAt(2, dpi) + std::max(m.lineHeight, 8);
+  const int promptWidth = std::max(m.charWidth, kLeastPromptWidth);
+  const int editHeight = ScaleAt(kEditExtraHeight, dpi) + std::max(m.lineHeight, kLeastLineHeight);
   const int editTop = row.top + (row.bottom - row.top - editHeight) / 2;
+  const int buttonWidth = ScaleAt(kMenuButtonWidth, dpi);
+  const int promptTop = editTop + ScaleAt(kPromptDrop, dpi);
   InputRowParts parts;
-  parts.edit = {row.left + promptWidth + ScaleAt(4, dpi), editTop,
-                row.right - MenuButtonWidth(dpi) - ScaleAt(10, dpi), editTop + editHeight};
-  parts.prompt = {row.left, editTop + ScaleAt(1, dpi), row.left + promptWidth, editTop + ScaleAt(1, dpi) + editHeight};
-  parts.menuButton = {row.right - MenuButtonWidth(dpi), row.top, row.right, row.bottom};
+  parts.edit = {row.left + promptWidth + ScaleAt(kPromptGap, dpi), editTop,
+                row.right - buttonWidth - ScaleAt(kMenuButtonGap, dpi), editTop + editHeight};
+  parts.prompt = {row.left, promptTop, row.left + promptWidth, promptTop + editHeight};
+  parts.menuButton = {row.right - buttonWidth, row.top, row.right, row.bottom};
   return parts;
 }
 
 TitleButtons ComputeTitleButtons(int width, int dpi) {
   const int bar = ScaleAt(kTitleBarHeight, dpi);
-  const int button = ScaleAt(42, dpi);
-  return {RECT{0, 0, width, bar}, RECT{width - 3 * button, 0, width - 2 * button, bar},
-          RECT{width - 2 * button, 0, width - button, bar}, RECT{width - button, 0, width, bar}};
+  const int button = ScaleAt(kTitleButtonWidth, dpi);
+  const int firstButton = width - 3 * button;
+  return {RECT{0, 0, width, bar},
+          RECT{ScaleAt(kTitleTextLeft, dpi), 0, firstButton - ScaleAt(kTitleTextGap, dpi), bar},
+          RECT{firstButton, 0, width - 2 * button, bar}, RECT{width - 2 * button, 0, width - button, bar},
+          RECT{width - button, 0, width, bar}};
 }
 
 TitleHit HitTitleBar(POINT point, int width, int dpi) {
@@ -53,28 +81,22 @@ TitleHit HitTitleBar(POINT point, int width, int dpi) {
 }
 
 RECT ComputeOutputViewRect(const RECT& panel, int dpi) {
-  const int x = panel.left + ScaleAt(10, dpi) + 1;
-  const int y = panel.top + ScaleAt(7, dpi) + 1;
-  int width = panel.right - (ScaleAt(10, dpi) + panel.left + ScaleAt(10, dpi) + 2);
-  if (width <= 0) width = 1;
-  int height = (panel.bottom - ScaleAt(7, dpi) - 1) - y;
-  if (height <= 0) height = 1;
+  const int insetX = ScaleAt(kOutputViewInsetX, dpi);
+  const int insetY = ScaleAt(kOutputViewInsetY, dpi);
+  const int x = panel.left + insetX + kFrame;
+  const int y = panel.top + insetY + kFrame;
+  const int width = std::max(static_cast<int>(panel.right - panel.left) - 2 * (insetX + kFrame), 1);
+  const int height = std::max(static_cast<int>(panel.bottom) - insetY - kFrame - y, 1);
   return {x, y, x + width, y + height};
 }
 
-RECT ComputeMenuPlacement(const RECT& menuButton, int width, int height, int itemCount, const LayoutMetrics& m) {
+StartupReportLayout ComputeStartupReport(int width, int height, const LayoutMetrics& m) {
   const int dpi = m.dpi;
-  const int margin = PanelMargin(dpi);
-  const int menuWidth = ScaleAt(210, dpi);
-  const int rowHeight = std::max(m.lineHeight + ScaleAt(12, dpi), ScaleAt(26, dpi));
-  const int rows = itemCount <= 0 ? 1 : std::min(itemCount, 12);
-  const int menuHeight = rows * rowHeight + ScaleAt(4, dpi);
-  int x = menuButton.right - menuWidth;
-  if (menuButton.right > width - margin) x = width - margin - menuWidth;
-  x = std::max(x, margin);
-  int y = std::max(static_cast<int>(menuButton.top) - menuHeight - ScaleAt(6, dpi), margin);
-  if (y + menuHeight > height - margin) y = std::max(height - margin - menuHeight, margin);
-  return {x, y, x + menuWidth, y + menuHeight};
+  const int margin = ScaleAt(kPanelMargin, dpi);
+  const RECT panel{margin, ScaleAt(kTitleBarHeight, dpi) + margin, width - margin, height - margin};
+  const int inset = ScaleAt(kStartupTextInset, dpi);
+  const int step = m.lineHeight + ScaleAt(kStartupLineGap, dpi);
+  return {panel, RECT{panel.left + inset, panel.top + inset, panel.right - inset, panel.top + inset + step}, step};
 }
 
 RECT ComputeOverlayRect(POINT clientOrigin, int width, int height, int dpi) {
@@ -87,7 +109,7 @@ RECT ComputeMainWindowPlacement(RECT work, SIZE screen, int frameWidth, int fram
   if (work.right <= work.left || work.bottom <= work.top) work = {0, 0, screen.cx, screen.cy};
   const int workWidth = work.right - work.left;
   const int workHeight = work.bottom - work.top;
-  const int margin = ScaleAt(40, dpi);
+  const int margin = ScaleAt(kWindowWorkAreaMargin, dpi);
   const int availableWidth = workWidth - margin;
   const int availableHeight = workHeight - margin;
   const int width = availableWidth <= 0 ? frameWidth : std::min(frameWidth, availableWidth);

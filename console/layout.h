@@ -4,19 +4,30 @@
 
 #include <windows.h>
 
+#include "app/dpi.h"
+
 namespace qv {
 
-// A 96-DPI length at the given DPI.
-inline int ScaleAt(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
+// The font metrics that count until the font is measured, and in place of a
+// measurement that makes no sense (device pixels).
+inline constexpr int kFallbackLineHeight = 16;
+inline constexpr int kFallbackCharWidth = 8;
 
 struct LayoutMetrics {
-  int dpi = 96;
-  int lineHeight = 16;
-  int charWidth = 8;
+  int dpi = kBaseDpi;
+  int lineHeight = kFallbackLineHeight;
+  int charWidth = kFallbackCharWidth;
 };
 
-// Height of the drawn title bar at 96 DPI.
+// Lengths that other parts of the program share (96-DPI pixels).
 inline constexpr int kTitleBarHeight = 36;
+// Between the client area's edges and the output panel, the input row and the menu.
+inline constexpr int kPanelMargin = 18;
+// The output view's text margins, left and right.
+inline constexpr int kOutputTextMargin = 12;
+// The client area that the main window opens with, and the least it can be sized to.
+inline constexpr SIZE kMainClientSize{960, 640};
+inline constexpr SIZE kMinClientSize{660, 460};
 
 struct Panels {
   RECT output;
@@ -33,6 +44,7 @@ InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& metrics);
 
 struct TitleButtons {
   RECT bar;
+  RECT title;  // the program's name, left of the buttons
   RECT minimize;
   RECT pin;
   RECT close;
@@ -46,9 +58,14 @@ TitleHit HitTitleBar(POINT point, int width, int dpi);
 // The output view inside the output panel (left, top, right, bottom).
 RECT ComputeOutputViewRect(const RECT& panel, int dpi);
 
-// The drop-up menu above the menu button, kept inside the client area.
-RECT ComputeMenuPlacement(const RECT& menuButton, int width, int height, int itemCount,
-                          const LayoutMetrics& metrics);
+// The start-up report: its dark panel, where its first line is drawn and how
+// far each next line is below the one before.
+struct StartupReportLayout {
+  RECT panel;
+  RECT firstLine;
+  int lineStep;
+};
+StartupReportLayout ComputeStartupReport(int width, int height, const LayoutMetrics& metrics);
 
 // The fade overlay (screen coordinates) over the client area below the title bar.
 RECT ComputeOverlayRect(POINT clientOrigin, int width, int height, int dpi);

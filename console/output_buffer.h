@@ -39,7 +39,6 @@ class OutputBuffer {
 
   std::wstring_view Text() const { return std::wstring_view(data_).substr(start_); }
   std::int32_t LineCounter() const { return lineCounter_; }
-  void SetLineCounter(std::int32_t value) { lineCounter_ = value; }
   // Positions in everything appended since the last clear: the text is the
   // stream from StartPosition (units dropped so far) to EndPosition.
   std::uint64_t StartPosition() const { return dropped_; }

@@ -16,7 +16,8 @@ namespace qv {
 
 namespace {
 
-std::wstring PluginStateText(const PluginSummary& plugin) {
+// The state after a plugin's name in the report: " 已加载（3 条命令）".
+std::wstring ReportedPluginState(const PluginSummary& plugin) {
   if (!plugin.enabled) return L" 已禁用";
   if (!plugin.ok) return L" 加载失败";
   std::wstring text = L" 已加载";
@@ -35,7 +36,7 @@ std::wstring BuildStartupScript(const std::vector<PluginSummary>* plugins, bool 
     const std::size_t listed = std::min(plugins->size(), kListedPlugins);
     for (std::size_t i = 0; i < listed; ++i) {
       const PluginSummary& plugin = (*plugins)[i];
-      script += prompt + L"[plugin] " + plugin.name + PluginStateText(plugin) + L"\n";
+      script += prompt + L"[plugin] " + plugin.name + ReportedPluginState(plugin) + L"\n";
     }
     if (plugins->size() > kListedPlugins) {
       script += prompt + L"[plugin] ... 还有 " + DecimalText(static_cast<long long>(plugins->size() - kListedPlugins)) +
@@ -207,20 +208,19 @@ void StopStartup(HWND window) {
 void PaintStartupView(HDC dc, int width, int height) {
   const ConsoleState& console = Console();
   const RECT client{0, 0, width, height};
-  FillRect(dc, &client, SharedBrushes.background);
-  const RECT panel{Scale(18), Scale(kTitleBarHeight) + Scale(18), width - Scale(18), height - Scale(18)};
-  FillRect(dc, &panel, SharedBrushes.dim);
-  FrameRect(dc, &panel, SharedBrushes.border);
+  FillRect(dc, &client, SharedBrushes.background.get());
+  const StartupReportLayout report = ComputeStartupReport(width, height, CurrentMetrics());
+  FillRect(dc, &report.panel, SharedBrushes.dim.get());
+  FrameRect(dc, &report.panel, SharedBrushes.border.get());
 
-  SelectedObject font(dc, console.uiFont);
+  const SelectedObject font(dc, console.uiFont.get());
   SetTextColor(dc, kTextColor);
   SetBkMode(dc, TRANSPARENT);
-  const int step = console.lineHeight + Scale(6);
-  RECT line{panel.left + Scale(18), panel.top + Scale(18), panel.right - Scale(18), panel.top + Scale(18) + step};
+  RECT line = report.firstLine;
   for (const std::wstring& text : VisibleScriptLines(console.startupScript, console.revealedCount, console.animationTick)) {
-    if (line.bottom > panel.bottom) break;
+    if (line.bottom > report.panel.bottom) break;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line, DT_NOPREFIX | DT_SINGLELINE);
-    OffsetRect(&line, 0, step);
+    OffsetRect(&line, 0, report.lineStep);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "app/files.h"
 #include "app/handles.h"
 #include "app/text.h"
 
@@ -60,42 +61,20 @@ std::wstring RefusedDataFileName(std::wstring_view name) {
 std::vector<DataFileEntry> ListDataFiles(const std::wstring& folder) {
   std::vector<DataFileEntry> files;
   WIN32_FIND_DATAW entry{};
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return files;
+  const UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!find) return files;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || IsHostOwnedName(entry.cFileName)) continue;
     const std::uint64_t size = (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
     files.push_back(DataFileEntry{entry.cFileName, size});
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &entry));
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
   return files;
 }
 
 unsigned long WriteFileAtomically(const std::wstring& folder, const std::wstring& name, std::string_view bytes) {
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return GetLastError();
-  const std::wstring target = folder + L"\\" + name;
-  const std::wstring temporary = folder + L"\\." + name + L".tmp";
-  {
-    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    DWORD written = 0;
-    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file.get());
-    if (!ok) {
-      const DWORD error = GetLastError();
-      file.reset();
-      DeleteFileW(temporary.c_str());
-      return error != 0 ? error : ERROR_WRITE_FAULT;
-    }
-  }
-  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD error = GetLastError();
-    DeleteFileW(temporary.c_str());
-    return error;
-  }
-  return 0;
+  return ReplaceFileContent(folder + L"\\" + name, folder + L"\\." + name + L".tmp", bytes);
 }
 
 std::wstring FileErrorText(unsigned long code) {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/handles.h"
+#include "app/files.h"
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
@@ -14,44 +14,25 @@ namespace qv {
 
 namespace {
 
-// Writes the whole content to a temporary file beside the target and only then
-// replaces the target, so a failure at any point leaves the old file intact.
-bool ReplaceFileContent(const std::wstring& target, const std::string& content) {
-  const std::wstring temporary = target + L".tmp";
-  {
-    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const bool ok = content.empty() || (WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
-                                                  &written, nullptr) &&
-                                        written == content.size());
-    if (!ok || !FlushFileBuffers(file.get())) {
-      file.reset();
-      DeleteFileW(temporary.c_str());
-      return false;
-    }
-  }
-  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temporary.c_str());
-    return false;
-  }
-  return true;
-}
+// The plugin manager's own folder, below the plugins folder.
+constexpr wchar_t kManagerFolder[] = L"\\plugin-manager";
 
 }  // namespace
 
-std::wstring DisabledListPath(const PluginHost& host) {
-  return host.pluginsDir + L"\\plugin-manager\\disabled.txt";
+std::wstring DisabledListPath(const std::wstring& pluginsDir) {
+  return pluginsDir + kManagerFolder + L"\\disabled.txt";
 }
+
+std::wstring DisabledListPath(const PluginHost& host) { return DisabledListPath(host.pluginsDir); }
 
 bool SaveDisabledList(PluginHost& host) {
   std::string content;
   for (const auto& record : host.plugins) {
     if (record->disabled) content += WideToUtf8(FileNameOf(record->path)) + "\r\n";
   }
-  CreateDirectoryW((host.pluginsDir + L"\\plugin-manager").c_str(), nullptr);
-  return ReplaceFileContent(DisabledListPath(host), content);
+  CreateDirectoryW((host.pluginsDir + kManagerFolder).c_str(), nullptr);
+  const std::wstring path = DisabledListPath(host);
+  return ReplaceFileContent(path, path + L".tmp", content) == 0;
 }
 
 void UnloadPlugin(PluginHost& host, PluginRecord& record) {

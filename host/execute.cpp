@@ -51,13 +51,7 @@ void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const s
   if (status == kCallAbandoned) return;
   lua_rotate(L, 1, -1);
   lua_pop(L, 1);
-  if (status != LUA_OK) {
-    size_t length = 0;
-    const char* message = lua_tolstring(L, -1, &length);
-    const std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
-    lua_pop(L, 1);
-    EmitOutput(host, L"插件错误：" + text);
-  }
+  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + PopErrorText(L));
 }
 
 }  // namespace

@@ -17,9 +17,16 @@ void SetStringField(lua_State* L, const char* key, const std::wstring& value) {
   lua_setfield(L, -2, key);
 }
 
-// Strips a UTF-8 byte-order mark from the front of file content.
-void DropByteOrderMark(std::string& content, size_t minimumSize) {
-  if (content.size() >= minimumSize && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+// Appends one table per row to the array on top of the stack, each made with
+// room for `fields` fields and filled by setFields. [-0, +0]
+template <typename Row, typename SetFields>
+void AppendRowTables(lua_State* L, const std::vector<Row>& rows, int fields, SetFields setFields) {
+  lua_Integer index = 0;
+  for (const Row& row : rows) {
+    lua_createtable(L, 0, fields);
+    setFields(row);
+    lua_rawseti(L, -2, ++index);
+  }
 }
 
 }  // namespace
@@ -88,35 +95,29 @@ int HostPluginManager(lua_State* L) {
 
 int HostCommands(lua_State* L) {
   lua_createtable(L, 0, 0);
-  PluginHost* host = HostFrom(L);
-  if (host == nullptr) return 1;
-  lua_Integer index = 0;
-  for (const CommandSummary& row : host->commandList) {
-    lua_createtable(L, 0, 3);
-    SetStringField(L, "name", row.name);
-    SetStringField(L, "help", row.help);
-    SetStringField(L, "plugin", row.plugin);
-    lua_rawseti(L, -2, ++index);
+  if (const PluginHost* host = HostFrom(L)) {
+    AppendRowTables(L, host->commandList, 3, [L](const CommandSummary& row) {
+      SetStringField(L, "name", row.name);
+      SetStringField(L, "help", row.help);
+      SetStringField(L, "plugin", row.plugin);
+    });
   }
   return 1;
 }
 
 int HostPlugins(lua_State* L) {
   lua_createtable(L, 0, 0);
-  PluginHost* host = HostFrom(L);
-  if (host == nullptr) return 1;
-  lua_Integer index = 0;
-  for (const PluginSummary& row : host->pluginList) {
-    lua_createtable(L, 0, 5);
-    SetStringField(L, "name", row.name);
-    SetStringField(L, "path", row.path);
-    lua_pushinteger(L, row.commands);
-    lua_setfield(L, -2, "commands");
-    lua_pushboolean(L, row.ok);
-    lua_setfield(L, -2, "ok");
-    lua_pushboolean(L, row.enabled);
-    lua_setfield(L, -2, "enabled");
-    lua_rawseti(L, -2, ++index);
+  if (const PluginHost* host = HostFrom(L)) {
+    AppendRowTables(L, host->pluginList, 5, [L](const PluginSummary& row) {
+      SetStringField(L, "name", row.name);
+      SetStringField(L, "path", row.path);
+      lua_pushinteger(L, row.commands);
+      lua_setfield(L, -2, "commands");
+      lua_pushboolean(L, row.ok);
+      lua_setfield(L, -2, "ok");
+      lua_pushboolean(L, row.enabled);
+      lua_setfield(L, -2, "enabled");
+    });
   }
   return 1;
 }
@@ -153,7 +154,7 @@ int HostSource(lua_State* L) {
     if (ToLower(row.name) != wanted) continue;
     std::string content;
     if (!ReadWholeFile(row.path, content)) break;
-    DropByteOrderMark(content, 3);
+    DropByteOrderMark(content);
     lua_pushlstring(L, content.data(), content.size());
     return 1;
   }

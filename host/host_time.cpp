@@ -18,7 +18,7 @@ int HostTime(lua_State* L) {
 int HostDate(lua_State* L) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  PushWide(L, DecimalText(now.wYear) + L"-" + TwoDigits(now.wMonth) + L"-" + TwoDigits(now.wDay));
+  PushWide(L, DateText(now));
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/files.h"
+#include "app/handles.h"
 #include "app/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
@@ -15,34 +16,22 @@ namespace qv {
 
 namespace {
 
-constexpr wchar_t kBasicScript[] = L"basic.lua";
-
-bool IsBasicScript(const std::wstring& path) { return ToLower(FileNameOf(path)) == kBasicScript; }
-
 std::vector<std::wstring> ScanScripts(const std::wstring& folder) {
   std::vector<std::wstring> paths;
   WIN32_FIND_DATAW entry{};
-  HANDLE find = FindFirstFileW((folder + L"\\*.lua").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return paths;
+  const UniqueFind find(FindFirstFileW((folder + L"\\*.lua").c_str(), &entry));
+  if (!find) return paths;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) paths.push_back(folder + L"\\" + entry.cFileName);
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &entry));
   // std::wstring compares code unit by code unit: ordinal and case-sensitive.
   std::sort(paths.begin(), paths.end());
   return paths;
 }
 
-// Pops the error value on top of the stack and returns it as text.
-std::wstring PopErrorText(lua_State* L) {
-  size_t length = 0;
-  const char* message = lua_tolstring(L, -1, &length);
-  std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
-  lua_pop(L, 1);
-  return text;
-}
-
 }  // namespace
+
+bool IsBasicScript(const std::wstring& path) { return ToLower(FileNameOf(path)) == kBasicScript; }
 
 std::vector<std::wstring> ParseDisabledList(const std::string& content) {
   std::vector<std::wstring> names;
@@ -66,7 +55,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
     AppendLog(host, L"[插件] 无法读取：" + record.path);
     return false;
   }
-  if (content.size() > 2 && content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  DropByteOrderMark(content);
   if (!IsValidUtf8(content)) {
     AppendLog(host, L"[插件] " + name + L" 不是有效的 UTF-8 文本，可能是以 GBK 保存的，请另存为 UTF-8。");
   }
@@ -128,7 +117,7 @@ void LoadPlugins(PluginHost& host) {
   if (basic != scripts.end()) {
     std::rotate(scripts.begin(), basic, basic + 1);
   } else {
-    AppendLog(host, L"[插件] 缺少 basic.lua，程序无法启动。");
+    AppendLog(host, L"[插件] 缺少 " + std::wstring(kBasicScript) + L"，程序无法启动。");
   }
 
   std::vector<std::wstring> disabledNames;

@@ -21,11 +21,17 @@ PluginRecord* RecordFrom(lua_State* L);
 void PushWide(lua_State* L, const std::wstring& text);
 // A Lua string argument taken up to its first zero byte, as UTF-16.
 std::wstring WideUpToZero(const char* bytes);
+// The error value on top of the stack as text (empty when it is no string or
+// number). [-1, +0]
+std::wstring PopErrorText(lua_State* L);
 // Replaces setmetatable and xpcall of a new state with their guarded forms.
 void InstallSandboxGuards(lua_State* L);
 // Raises the running call's pending interruption (time limit or Esc), if any.
 // Cheap: long loops inside native code call it every so many steps.
 void RaiseIfInterrupted(lua_State* L);
+
+// The host table's fields in their order, ended by a null entry (for luaL_setfuncs).
+extern const luaL_Reg kHostFunctions[];
 
 // The native functions of the host table (one per field).
 int HostPrint(lua_State* L);

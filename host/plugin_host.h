@@ -162,6 +162,11 @@ inline constexpr std::size_t kPrintedTextLimit = 200000;   // UTF-16 units kept 
 inline constexpr std::size_t kPendingLogLimit = 1000000;   // UTF-16 units collected per load pass
 
 // ---- Loading --------------------------------------------------------------
+// The script that provides the ordinary commands: loaded first, never
+// disabled, and the program does not start without it.
+inline constexpr wchar_t kBasicScript[] = L"basic.lua";
+// Whether a path or file name names kBasicScript, in any case.
+bool IsBasicScript(const std::wstring& path);
 void LoadPlugins(PluginHost& host);
 // Script thread: compiles and runs the record's script in its state.
 bool LoadScript(PluginHost& host, PluginRecord& record);
@@ -186,6 +191,8 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text);
 void RebuildSummaries(PluginHost& host);
 
 // ---- Enable state -------------------------------------------------------------
+// plugin-manager\disabled.txt in the plugins folder.
+std::wstring DisabledListPath(const std::wstring& pluginsDir);
 std::wstring DisabledListPath(const PluginHost& host);
 bool SaveDisabledList(PluginHost& host);
 void UnloadPlugin(PluginHost& host, PluginRecord& record);

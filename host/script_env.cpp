@@ -16,8 +16,18 @@
 
 namespace qv {
 
-namespace {
+// The order of the host table's fields is part of what scripts see (pairs).
+const luaL_Reg kHostFunctions[] = {
+    {"print", HostPrint},       {"register", HostRegister},       {"clear", HostClear},
+    {"time", HostTime},         {"date", HostDate},               {"system", HostSystem},
+    {"exit", HostExit},         {"reload", HostReload},           {"commands", HostCommands},
+    {"plugins", HostPlugins},   {"directory", HostDirectory},     {"data_dir", HostDataDir},
+    {"source", HostSource},     {"skip_loading", HostSkipLoading}, {"menu", HostMenu},
+    {"plugin_manager", HostPluginManager},
+    {nullptr, nullptr},
+};
 
+namespace {
 
 void* RegistryPointer(lua_State* L, const char* key) {
   lua_getfield(L, LUA_REGISTRYINDEX, key);
@@ -25,21 +35,6 @@ void* RegistryPointer(lua_State* L, const char* key) {
   lua_pop(L, 1);
   return pointer;
 }
-
-struct HostField {
-  const char* name;
-  lua_CFunction function;
-};
-
-// The order of the host table's fields is part of what scripts see (pairs).
-constexpr HostField kHostFunctions[] = {
-    {"print", HostPrint},       {"register", HostRegister},       {"clear", HostClear},
-    {"time", HostTime},         {"date", HostDate},               {"system", HostSystem},
-    {"exit", HostExit},         {"reload", HostReload},           {"commands", HostCommands},
-    {"plugins", HostPlugins},   {"directory", HostDirectory},     {"data_dir", HostDataDir},
-    {"source", HostSource},     {"skip_loading", HostSkipLoading}, {"menu", HostMenu},
-    {"plugin_manager", HostPluginManager},
-};
 
 // False once the host has started closing the state or has given up on it.
 bool StateIsLive(lua_State* L) {
@@ -75,6 +70,14 @@ void PushWide(lua_State* L, const std::wstring& text) {
 }
 
 std::wstring WideUpToZero(const char* bytes) { return Utf8ToWide(bytes); }
+
+std::wstring PopErrorText(lua_State* L) {
+  size_t length = 0;
+  const char* message = lua_tolstring(L, -1, &length);
+  std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
+  lua_pop(L, 1);
+  return text;
+}
 
 PluginHost::PluginHost() = default;
 
@@ -121,10 +124,7 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
   lua_createtable(L, 0, 0);
   lua_pushstring(L, "1.0");
   lua_setfield(L, -2, "version");
-  for (const HostField& field : kHostFunctions) {
-    lua_pushcclosure(L, field.function, 0);
-    lua_setfield(L, -2, field.name);
-  }
+  luaL_setfuncs(L, kHostFunctions, 0);
   AddCapabilities(L);
   lua_setglobal(L, "host");
   InstallSandboxGuards(L);

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/handles.h"
 #include "app/system_calls.h"
 #include "app/text.h"
 
@@ -16,31 +17,13 @@ constexpr std::uint64_t kBytesPerMegabyte = 1'048'576;
 constexpr std::uint64_t kMachineCodeSeed = 0x3C5A7E91D2F40B68ull;
 constexpr std::uint64_t kFnvPrime = 0x100000001B3ull;
 
-// An open registry key, closed on destruction.
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  bool Open(HKEY root, const wchar_t* subkey, REGSAM access) {
-    return RegOpenKeyExW(root, subkey, 0, access, &key_) == ERROR_SUCCESS;
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 // The "MachineGuid" value, or empty when it cannot be read as a string.
 std::wstring MachineGuid() {
   constexpr wchar_t kSubkey[] = L"SOFTWARE\\Microsoft\\Cryptography";
-  RegistryKey key;
+  UniqueRegistryKey key;
   // The 64-bit view first; without it the plain view.
-  if (!key.Open(HKEY_LOCAL_MACHINE, kSubkey, KEY_READ | KEY_WOW64_64KEY) &&
-      !key.Open(HKEY_LOCAL_MACHINE, kSubkey, KEY_READ)) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubkey, 0, KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS &&
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSubkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return {};
   }
   wchar_t buffer[256] = {};  // 512 bytes

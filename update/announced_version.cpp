@@ -1,9 +1,9 @@
 #include "update/announced_version.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cctype>
+
+#include "app/text.h"
 
 namespace qv {
 namespace {
@@ -21,16 +21,6 @@ std::string LowerAscii(std::string_view bytes) {
 }
 
 bool IsSpaceByte(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::wstring Utf8Value(std::string_view value) {
-  if (value.empty()) return {};
-  const int size = static_cast<int>(value.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, value.data(), size, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, value.data(), size, text.data(), length);
-  return text;
-}
 
 // C0 (zero included), DEL and C1: text that would end or break the notice's line.
 bool IsControlCharacter(wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
@@ -58,7 +48,7 @@ std::wstring FindAnnouncedVersion(std::string_view body) {
   const std::size_t valueStart = pos + 1;
   const std::size_t valueEnd = tag.find(quote, valueStart);
   if (valueEnd == std::string::npos) return {};
-  std::wstring value = Utf8Value(tag.substr(valueStart, valueEnd - valueStart));
+  std::wstring value = Utf8ToWide(tag.substr(valueStart, valueEnd - valueStart));
   if (std::any_of(value.begin(), value.end(), IsControlCharacter)) return {};
   return value;
 }

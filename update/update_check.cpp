@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/globals.h"
+#include "app/handles.h"
 #include "update/announced_version.h"
 #include "update/update_fetch.h"
 
@@ -76,10 +77,9 @@ std::unique_ptr<UpdateNotice> TakeUpdateNotice(LPARAM lParam) {
 }
 
 bool StartUpdateCheck(HWND window) {
-  HANDLE thread = CreateThread(nullptr, 0, UpdateCheckThread, window, 0, nullptr);
-  if (!thread) return false;
-  CloseHandle(thread);  // nobody waits for the check
-  return true;
+  // Nobody waits for the check: the thread's handle goes at once.
+  const UniqueHandle thread(CreateThread(nullptr, 0, UpdateCheckThread, window, 0, nullptr));
+  return static_cast<bool>(thread);
 }
 
 }  // namespace qv

@@ -7,26 +7,18 @@
 #include <utility>
 #include <vector>
 
+#include "app/handles.h"
+
 namespace qv {
 namespace {
 
 constexpr DWORD kUrlBufferLength = 2048;
 
-// A WinHTTP handle, closed on destruction.
-class InternetHandle {
- public:
-  explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  ~InternetHandle() {
-    if (handle_) WinHttpCloseHandle(handle_);
-  }
-  explicit operator bool() const { return handle_ != nullptr; }
-  HINTERNET get() const { return handle_; }
-
- private:
-  HINTERNET handle_;
+// A WinHTTP handle (session, connection or request).
+struct InternetHandleKind : NullIsEmpty<HINTERNET> {
+  void Release(HINTERNET handle) const { WinHttpCloseHandle(handle); }
 };
+using InternetHandle = Unique<InternetHandleKind>;
 
 struct UrlParts {
   std::wstring host;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/dpi.h"
 #include "app/text.h"
 
 namespace qv {
@@ -16,6 +17,7 @@ constexpr int kMenuMinRowHeight = 26;
 constexpr int kMenuRowPadding = 12;
 constexpr int kMenuLabelLeft = 12;
 constexpr int kMenuLabelRight = 8;
+constexpr int kMenuGapAboveButton = 6;
 
 // Plugin manager window (96-DPI pixels).
 constexpr int kManagerWidth = 440;
@@ -37,9 +39,6 @@ constexpr int kHintTop = 42;
 constexpr int kHintBottom = 14;
 constexpr int kHintGap = 12;
 
-// One length at the given DPI (the window code passes CurrentDpi).
-int ScaleAt(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
-
 }  // namespace
 
 // ---- Menu window --------------------------------------------------------------
@@ -55,6 +54,19 @@ int VisibleMenuEntryCount(std::size_t itemCount) {
 SIZE MenuWindowSize(std::size_t itemCount, int lineHeight, int dpi) {
   const int rows = std::max(VisibleMenuEntryCount(itemCount), 1);
   return SIZE{ScaleAt(kMenuWidth, dpi), rows * MenuRowHeight(lineHeight, dpi) + ScaleAt(kMenuFrameHeight, dpi)};
+}
+
+RECT ComputeMenuPlacement(const RECT& menuButton, int width, int height, int itemCount, const LayoutMetrics& m) {
+  const int margin = ScaleAt(kPanelMargin, m.dpi);
+  const SIZE size = MenuWindowSize(static_cast<std::size_t>(std::max(itemCount, 0)), m.lineHeight, m.dpi);
+  const int menuWidth = size.cx;
+  const int menuHeight = size.cy;
+  int x = menuButton.right - menuWidth;
+  if (menuButton.right > width - margin) x = width - margin - menuWidth;
+  x = std::max(x, margin);
+  int y = std::max(static_cast<int>(menuButton.top) - menuHeight - ScaleAt(kMenuGapAboveButton, m.dpi), margin);
+  if (y + menuHeight > height - margin) y = std::max(height - margin - menuHeight, margin);
+  return {x, y, x + menuWidth, y + menuHeight};
 }
 
 RECT MenuRowRect(const RECT& client, int index, int rowHeight, int dpi) {
@@ -150,12 +162,10 @@ ManagerHit ManagerHitTest(const RECT& client, POINT p, std::size_t rowCount, boo
   return ManagerHit{ManagerTarget::Row, row};
 }
 
-bool IsMandatoryPlugin(const std::wstring& name) { return ToLower(name) == L"basic.lua"; }
-
 std::wstring PluginRowLabel(const PluginSummary& row) { return (row.enabled ? L"[x] " : L"[ ] ") + row.name; }
 
 std::wstring PluginStateText(const PluginSummary& row) {
-  if (IsMandatoryPlugin(row.name)) return L"必需，不可关闭";
+  if (IsBasicScript(row.name)) return L"必需，不可关闭";
   if (!row.enabled) return L"已禁用";
   if (!row.ok) return L"加载失败";
   return DecimalText(row.commands) + L" 条命令";
@@ -163,8 +173,8 @@ std::wstring PluginStateText(const PluginSummary& row) {
 
 std::wstring RestartQuestionText(bool managerDisabled, const std::wstring& pluginsDir) {
   if (!managerDisabled) return L"保存修改并重启程序？\n\n程序会立即退出，然后自动重新启动。";
-  return L"插件管理器本身也被禁用了。\n\n重启后将无法再通过界面打开它。要恢复，请用记事本打开：\n\n" + pluginsDir +
-         L"\\plugin-manager\\disabled.txt" + L"\n\n删除其中的 plugin-manager.lua 这一行并保存。\n\n仍要重启吗？";
+  return L"插件管理器本身也被禁用了。\n\n重启后将无法再通过界面打开它。要恢复，请用记事本打开：\n\n" +
+         DisabledListPath(pluginsDir) + L"\n\n删除其中的 plugin-manager.lua 这一行并保存。\n\n仍要重启吗？";
 }
 
 }  // namespace qv

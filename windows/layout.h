@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "console/layout.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -24,6 +25,11 @@ int VisibleMenuEntryCount(std::size_t itemCount);
 // Size of the open menu: 210 wide, one row per visible entry (one row when
 // there is none) plus 4 for the frame.
 SIZE MenuWindowSize(std::size_t itemCount, int lineHeight, int dpi);
+// The open menu above the console's menu button (client coordinates of a
+// client area width x height), MenuWindowSize large, kept inside the client
+// area's margins.
+RECT ComputeMenuPlacement(const RECT& menuButton, int width, int height, int itemCount,
+                          const LayoutMetrics& metrics);
 // Row i of the menu inside its client rectangle (inset by one device pixel).
 RECT MenuRowRect(const RECT& client, int index, int rowHeight, int dpi);
 // Where a row's label is drawn.
@@ -68,11 +74,9 @@ struct ManagerHit {
 // What a left click at p hits: the buttons first, then (only with a host) a row.
 ManagerHit ManagerHitTest(const RECT& client, POINT p, std::size_t rowCount, bool hasHost, int dpi);
 
-// True for the mandatory script, whatever the case of its name.
-bool IsMandatoryPlugin(const std::wstring& name);
 // "[x] name" or "[ ] name".
 std::wstring PluginRowLabel(const PluginSummary& row);
-// "必需，不可关闭", "已禁用", "加载失败" or "<n> 条命令".
+// "必需，不可关闭" (the basic script), "已禁用", "加载失败" or "<n> 条命令".
 std::wstring PluginStateText(const PluginSummary& row);
 // The question that "应用并重启" asks; when the manager script itself is
 // disabled it warns and names the disabled file under pluginsDir.

@@ -33,41 +33,34 @@ constexpr UINT_PTR kKeepAboveOwnerTimer = 1;
 constexpr UINT kKeepAboveOwnerDelayMs = 100;
 
 void DrawButton(HDC dc, const RECT& button, const wchar_t* text) {
-  FrameRect(dc, &button, SharedBrushes.border);
-  DrawTextLine(dc, Console().uiFont, text, button, kTextColor, DT_VCENTER | DT_CENTER);
+  FrameRect(dc, &button, SharedBrushes.border.get());
+  DrawTextLine(dc, Console().uiFont.get(), text, button, kTextColor, DT_VCENTER | DT_CENTER);
 }
 
 void DrawRow(HDC dc, const RECT& client, int index, const PluginSummary& summary) {
   const RECT row = ManagerRowRect(client, index, CurrentDpi);
-  if (!summary.enabled) FillRect(dc, &row, SharedBrushes.dim);
-  DrawTextLine(dc, Console().uiFont, PluginRowLabel(summary), ManagerLabelRect(row, CurrentDpi),
+  if (!summary.enabled) FillRect(dc, &row, SharedBrushes.dim.get());
+  DrawTextLine(dc, Console().uiFont.get(), PluginRowLabel(summary), ManagerLabelRect(row, CurrentDpi),
                summary.enabled ? kTextColor : kDimTextColor, DT_VCENTER);
-  DrawTextLine(dc, Console().uiFont, PluginStateText(summary), ManagerStateRect(row, CurrentDpi), kDimTextColor,
+  DrawTextLine(dc, Console().uiFont.get(), PluginStateText(summary), ManagerStateRect(row, CurrentDpi), kDimTextColor,
                DT_VCENTER | DT_RIGHT);
   const RECT separator = ManagerSeparatorRect(row);
-  FillRect(dc, &separator, SharedBrushes.border);
+  FillRect(dc, &separator, SharedBrushes.border.get());
 }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  FillRect(dc, &client, SharedBrushes.background);
-  FrameRect(dc, &client, SharedBrushes.border);
-
-  const ConsoleState& console = Console();
-  DrawTextLine(dc, console.titleFont ? console.titleFont : console.uiFont, kManagerTitle,
-               ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
+  const RECT client = PaintFramedClient(dc, window, SharedBrushes.background.get());
+  DrawTextLine(dc, TitleFont(), kManagerTitle, ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
   if (GlobalHost) {
     const auto& rows = GlobalHost->pluginList;
     for (size_t i = 0; i < rows.size(); ++i) DrawRow(dc, client, static_cast<int>(i), rows[i]);
     const ManagerFooter footer = ManagerFooterRects(client, CurrentDpi);
-    DrawTextLine(dc, console.uiFont, kHintText, footer.hint, kDimTextColor, DT_VCENTER);
+    DrawTextLine(dc, Console().uiFont.get(), kHintText, footer.hint, kDimTextColor, DT_VCENTER);
     DrawButton(dc, footer.apply, L"应用并重启");
     DrawButton(dc, footer.close, L"关闭");
   }
-  EndPaint(window, &paint);
 }
 
 bool AskYesNo(HWND window, const std::wstring& text, UINT icon) {
@@ -84,7 +77,7 @@ void OnRowClick(HWND window, int index) {
   if (Console().callRunning) return;
   // A copy: switching rebuilds the list that the row lives in.
   const PluginSummary row = GlobalHost->pluginList[static_cast<size_t>(index)];
-  if (IsMandatoryPlugin(row.name)) return;
+  if (IsBasicScript(row.name)) return;
   if (Console().menuOpen) HideMenuWindow(false);
   SetPluginEnabledAndSave(*GlobalHost, row.name, !row.enabled);
   InvalidateRect(window, nullptr, TRUE);
@@ -188,10 +181,7 @@ bool IsPluginDisabled(const std::wstring& fileName) {
 }
 
 bool RestartProgramFrom(const std::wstring& executable) {
-  if (InstanceGuard) {
-    CloseHandle(InstanceGuard);
-    InstanceGuard = nullptr;
-  }
+  InstanceGuard.reset();
   // The quoted path as the command line gives the new process a proper argv[0]
   // also when the path contains spaces.
   std::wstring commandLine = L"\"" + executable + L"\"";
@@ -201,13 +191,13 @@ bool RestartProgramFrom(const std::wstring& executable) {
   if (!CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     // This process goes on running, so it takes the single-instance rule back.
-    InstanceGuard = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    InstanceGuard.reset(CreateMutexW(nullptr, FALSE, kInstanceMutexName));
     ReportRestartFailure(executable);
     return false;
   }
   // Nothing waits for the new process: its handles are closed right away.
-  UniqueHandle(process.hThread).reset();
-  UniqueHandle(process.hProcess).reset();
+  const UniqueHandle thread(process.hThread);
+  const UniqueHandle newProcess(process.hProcess);
   if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
   return true;
 }

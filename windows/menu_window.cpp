@@ -12,6 +12,7 @@
 #include "console/command_line.h"
 #include "console/appearance.h"
 #include "console/console_state.h"
+#include "console/console_window.h"
 #include "windows/layout.h"
 
 namespace qv {
@@ -26,28 +27,24 @@ int VisibleEntries() { return GlobalHost ? VisibleMenuEntryCount(GlobalHost->men
 int CurrentRowHeight() { return MenuRowHeight(Console().lineHeight, CurrentDpi); }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  FillRect(dc, &client, SharedBrushes.dim);
-  FrameRect(dc, &client, SharedBrushes.border);
-
+  const UniquePaintDC paint = PaintDC(window);
+  const HDC dc = paint.get();
+  const RECT client = PaintFramedClient(dc, window, SharedBrushes.dim.get());
+  const HFONT font = Console().uiFont.get();
   const int rowHeight = CurrentRowHeight();
   const int visible = VisibleEntries();
   if (visible > 0) {
     const int highlighted = Console().highlightedRow;
     for (int i = 0; i < visible; ++i) {
       const RECT row = MenuRowRect(client, i, rowHeight, CurrentDpi);
-      if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight);
-      DrawTextLine(dc, Console().uiFont, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
+      if (i == highlighted) FillRect(dc, &row, SharedBrushes.highlight.get());
+      DrawTextLine(dc, font, GlobalHost->menuItems[i].label, MenuLabelRect(row, CurrentDpi), kMenuTextColor,
                    DT_VCENTER);
     }
   } else {
-    DrawTextLine(dc, Console().uiFont, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi),
-                 kEmptyMenuTextColor, DT_VCENTER | DT_CENTER);
+    DrawTextLine(dc, font, L"没有可用的菜单项", MenuEmptyTextRect(client, rowHeight, CurrentDpi), kEmptyMenuTextColor,
+                 DT_VCENTER | DT_CENTER);
   }
-  EndPaint(window, &paint);
 }
 
 LRESULT OnMouseMove(HWND window, LPARAM lParam) {
@@ -115,6 +112,21 @@ LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+void ShowMenuWindow(const RECT& menuButton) {
+  ConsoleState& console = Console();
+  if (console.menuWindow == nullptr || MainWindow == nullptr) return;
+  const SIZE client = ClientSize(MainWindow);
+  const int items = GlobalHost ? static_cast<int>(GlobalHost->menuItems.size()) : 0;
+  const RECT r = ComputeMenuPlacement(menuButton, client.cx, client.cy, items, CurrentMetrics());
+  SetWindowPos(console.menuWindow, HWND_TOP, r.left, r.top, Width(r), Height(r), SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  console.highlightedRow = 0;
+  console.menuOpen = true;
+  SetCapture(console.menuWindow);
+  SetFocus(console.menuWindow);
+  InvalidateRect(console.menuWindow, nullptr, TRUE);
+  InvalidateRect(MainWindow, nullptr, FALSE);
 }
 
 void HideMenuWindow(bool returnFocus) {

@@ -51,6 +51,47 @@ TEST(ConsoleCommandLine, HistoryKeepsTheNewestHundred) {
   EXPECT_EQ(history[99], L"cmd101");
 }
 
+TEST(ConsoleCommandLine, RoutesEachLineWithoutAWindow) {
+  const auto isPluginCommand = [](const std::wstring& word) {
+    return word == L"echo" || word == L"ls" || word == L"update";
+  };
+  constexpr wchar_t kPage[] = L"https://example.test/download";
+  struct Case {
+    const wchar_t* line;
+    bool callRunning;
+    const wchar_t* pageUrl;
+    CommandRoute route;
+    const wchar_t* echo;
+    const wchar_t* history;
+    const wchar_t* word;
+    const wchar_t* reply;
+    const wchar_t* open;
+  };
+  const Case cases[] = {
+      {L"  Echo  Hi there ", false, L"", CommandRoute::kPlugin, L">   Echo  Hi there \r\n", L"Echo  Hi there", L"echo",
+       L"", L""},
+      {L"LS", false, kPage, CommandRoute::kPlugin, L"> LS\r\n", L"LS", L"ls", L"", L""},
+      {L" \t ", false, L"", CommandRoute::kIgnored, L"", L"", L"", L"", L""},
+      {L"ls", true, L"", CommandRoute::kIgnored, L"", L"", L"", L"", L""},
+      {L"Foo bar", false, L"", CommandRoute::kUnknown, L"> Foo bar\r\n", L"Foo bar", L"foo",
+       L"未知命令：foo\r\n输入 ls 查看可用命令。\r\n\r\n", L""},
+      // The built-in update wins over a plugin's "update".
+      {L"UPDATE please", false, L"", CommandRoute::kUpdate, L"> UPDATE please\r\n", L"UPDATE please", L"update",
+       L"当前没有可用更新。\r\n\r\n", L""},
+      {L"update", false, kPage, CommandRoute::kUpdate, L"> update\r\n", L"update", L"update", L"", kPage},
+  };
+  for (const Case& c : cases) {
+    const CommandLineDecision decision = DecideCommandLine(c.line, c.callRunning, c.pageUrl, isPluginCommand);
+    const std::string what = WideToUtf8(c.line);
+    EXPECT_EQ(decision.route, c.route) << what;
+    EXPECT_EQ(decision.echo, c.echo) << what;
+    EXPECT_EQ(decision.history, c.history) << what;
+    EXPECT_EQ(decision.command.word, c.word) << what;
+    EXPECT_EQ(decision.reply, c.reply) << what;
+    EXPECT_EQ(decision.pageUrl, c.open) << what;
+  }
+}
+
 class ConsoleCommands : public ::testing::Test {
  protected:
   void LoadHost(const std::string& basic) {

@@ -62,18 +62,6 @@ TEST(ConsoleLayout, TitleButtonsAndHits) {
   }
 }
 
-TEST(ConsoleLayout, MenuOpensAboveTheButtonInsideTheClientArea) {
-  const LayoutMetrics metrics{96, 16, 8};
-  const RECT button{908, 600, 942, 624};
-  // Row height max(16 + 12, 26) = 28.
-  EXPECT_TRUE(RectIs(ComputeMenuPlacement(button, 960, 640, 0, metrics), {732, 562, 942, 594}));
-  EXPECT_TRUE(RectIs(ComputeMenuPlacement(button, 960, 640, 3, metrics), {732, 506, 942, 594}));
-  // Twenty entries show twelve rows.
-  EXPECT_TRUE(RectIs(ComputeMenuPlacement(button, 960, 640, 20, metrics), {732, 254, 942, 594}));
-  // In a narrow, low client area the menu is clamped to the margins.
-  EXPECT_TRUE(RectIs(ComputeMenuPlacement({150, 80, 184, 104}, 200, 120, 20, metrics), {18, 18, 228, 358}));
-}
-
 TEST(ConsoleLayout, OverlayAndMainWindowPlacement) {
   EXPECT_TRUE(RectIs(ComputeOverlayRect({100, 50}, 960, 640, 96), {100, 86, 1060, 690}));
   EXPECT_TRUE(RectIs(ComputeOverlayRect({0, 0}, 300, 20, 96), {0, 36, 300, 36}));

@@ -197,15 +197,8 @@ TEST(HostApi, FallbacksWithoutAHost) {
   luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
   luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
   lua_pop(L, 2);
-  const luaL_Reg functions[] = {
-      {"print", HostPrint},       {"register", HostRegister},   {"clear", HostClear},
-      {"time", HostTime},         {"date", HostDate},           {"system", HostSystem},
-      {"exit", HostExit},         {"reload", HostReload},       {"commands", HostCommands},
-      {"plugins", HostPlugins},   {"directory", HostDirectory}, {"data_dir", HostDataDir},
-      {"source", HostSource},     {"skip_loading", HostSkipLoading}, {"menu", HostMenu},
-      {"plugin_manager", HostPluginManager}, {nullptr, nullptr},
-  };
-  luaL_newlib(L, functions);
+  lua_newtable(L);
+  luaL_setfuncs(L, kHostFunctions, 0);
   lua_setglobal(L, "host");
   const char* chunk = R"(
     host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()

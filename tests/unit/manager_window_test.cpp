@@ -168,22 +168,21 @@ TEST(ManagerWindow, IsPluginDisabledLooksNamesUpIgnoringCase) {
 TEST(RestartProgram, WhenTheNewProcessCannotStartTheProgramKeepsRunning) {
   test::GlobalHostScope scope;
   test::StandInConsole console(0, 0, 400, 300);
-  InstanceGuard = CreateMutexW(nullptr, FALSE, kMutexName);
-  ASSERT_NE(InstanceGuard, nullptr);
+  InstanceGuard.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+  ASSERT_TRUE(InstanceGuard);
   // A long path that does not exist: more than 260 characters.
   const std::wstring missing = scope.folder.path() + L"\\" + std::wstring(240, L'x') + L"\\quorvantline.exe";
 
   EXPECT_FALSE(RestartProgramFrom(missing));
   EXPECT_FALSE(console.TakeClose());
-  ASSERT_NE(InstanceGuard, nullptr);
+  ASSERT_TRUE(InstanceGuard);
   // The guard is the named mutex again: a second instance would find it.
   UniqueHandle second(CreateMutexW(nullptr, FALSE, kMutexName));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   const std::wstring log(Console().output.buffer.Text());
   EXPECT_NE(log.find(L"无法重新启动程序：" + missing + L"\r\n"), std::wstring::npos);
 
-  CloseHandle(InstanceGuard);
-  InstanceGuard = nullptr;
+  InstanceGuard.reset();
 }
 
 TEST(RestartProgram, StartsTheNewProcessWithTheMutexReleasedAndClosesTheConsole) {
@@ -192,11 +191,11 @@ TEST(RestartProgram, StartsTheNewProcessWithTheMutexReleasedAndClosesTheConsole)
   const std::wstring program = std::wstring(system) + L"\\hostname.exe";
   if (GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no hostname.exe";
   test::StandInConsole console(0, 0, 400, 300);
-  InstanceGuard = CreateMutexW(nullptr, FALSE, kMutexName);
-  ASSERT_NE(InstanceGuard, nullptr);
+  InstanceGuard.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+  ASSERT_TRUE(InstanceGuard);
 
   EXPECT_TRUE(RestartProgramFrom(program));
-  EXPECT_EQ(InstanceGuard, nullptr);
+  EXPECT_FALSE(InstanceGuard);
   UniqueHandle probe(OpenMutexW(SYNCHRONIZE, FALSE, kMutexName));
   EXPECT_FALSE(probe) << "the single-instance mutex is released for the new process";
   EXPECT_TRUE(console.TakeClose());
