@@ -5,7 +5,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "app/handles.h"
+#include "base/handles.h"
 
 namespace qv {
 

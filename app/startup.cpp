@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "app/desktop.h"
-#include "app/files.h"
-#include "app/globals.h"
-#include "app/system_calls.h"
+#include "base/files.h"
+#include "console/globals.h"
+#include "base/system_calls.h"
 #include "app/window_classes.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
@@ -52,7 +52,7 @@ class RunHost {
     host.onOutput = AppendOutput;
     host.pluginsDir = PluginsDirectory();
     host.onClear = ClearOutput;
-    host.onSystemInfo = CollectSystemInfo;
+    host.onSystemInfo = [] { return CollectSystemInfo(CurrentDpi); };
     host.onExit = [] {
       if (MainWindow) PostMessageW(MainWindow, WM_CLOSE, 0, 0);
     };

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "app/globals.h"
+#include "console/globals.h"
+#include "console/console_state.h"
 #include "console/console_window.h"
 #include "windows/manager_window.h"
 #include "windows/menu_window.h"
@@ -30,6 +31,8 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH backgrou
 }  // namespace
 
 const wchar_t* RegisterWindowClasses() {
+  ConsoleMenu.show = ShowMenuWindow;
+  ConsoleMenu.hide = HideMenuWindow;
   if (!RegisterWindowClass(kMainWindowClass, ConsoleWindowProc, SharedBrushes.background.get(), true)) {
     return L"注册窗口类失败。";
   }

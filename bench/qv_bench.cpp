@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "console/globals.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
 #include "host/plugin_host.h"

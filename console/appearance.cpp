@@ -1,8 +1,8 @@
 #include "console/appearance.h"
 
-#include "app/globals.h"
-#include "app/handles.h"
-#include "app/system_calls.h"
+#include "console/globals.h"
+#include "base/handles.h"
+#include "base/system_calls.h"
 #include "console/console_state.h"
 #include "console/layout.h"
 

@@ -2,10 +2,9 @@
 
 #include <windowsx.h>
 
-#include "app/globals.h"
+#include "console/globals.h"
 #include "console/console_state.h"
 #include "console/layout.h"
-#include "windows/menu_window.h"
 
 namespace qv {
 
@@ -61,7 +60,7 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 void BeginScriptCall() {
   ConsoleState& console = Console();
   console.callRunning = true;
-  if (console.menuOpen) HideMenuWindow(false);
+  if (console.menuOpen) HideConsoleMenu(false);
 }
 
 void PumpDuringCall() {

@@ -5,8 +5,8 @@
 
 #include <cwctype>
 
-#include "app/globals.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/text.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
 

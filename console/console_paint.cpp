@@ -1,5 +1,5 @@
 // Painting of the console view and the drawn title bar.
-#include "app/globals.h"
+#include "console/globals.h"
 #include "console/appearance.h"
 #include "console/console_state.h"
 #include "console/console_window.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
 
@@ -64,5 +64,18 @@ struct ConsoleState {
 
 // The one console state of the process.
 ConsoleState& Console();
+
+// The drop-up menu's window lives a layer above the console: its two
+// operations are installed with the window classes. Either may be null (no
+// menu window), and then opening and closing the menu do nothing.
+struct MenuOperations {
+  void (*show)(const RECT& menuButton) = nullptr;
+  void (*hide)(bool returnFocus) = nullptr;
+};
+inline MenuOperations ConsoleMenu;
+
+inline void HideConsoleMenu(bool returnFocus) {
+  if (ConsoleMenu.hide) ConsoleMenu.hide(returnFocus);
+}
 
 }  // namespace qv

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/globals.h"
-#include "app/handles.h"
-#include "app/system_calls.h"
+#include "console/globals.h"
+#include "base/handles.h"
+#include "base/system_calls.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
 #include "console/console_state.h"
@@ -15,7 +15,6 @@
 #include "console/output_buffer.h"
 #include "console/startup_animation.h"
 #include "update/update_check.h"
-#include "windows/menu_window.h"
 
 namespace qv {
 
@@ -37,7 +36,7 @@ void RefreshFonts() {
 }
 
 void HideMenuIfOpen(bool returnFocus) {
-  if (Console().menuOpen) HideMenuWindow(returnFocus);
+  if (Console().menuOpen) HideConsoleMenu(returnFocus);
 }
 
 void RelayoutAfterChange(HWND window) {
@@ -210,12 +209,12 @@ LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
   }
   if (PtInRect(&menuButton, point)) {
     if (Console().menuOpen) {
-      HideMenuWindow(true);
+      HideConsoleMenu(true);
     } else {
-      ShowMenuWindow(menuButton);
+      if (ConsoleMenu.show) ConsoleMenu.show(menuButton);
     }
   } else if (Console().menuOpen) {
-    HideMenuWindow(true);
+    HideConsoleMenu(true);
   } else if (Console().inputLine) {
     SetFocus(Console().inputLine);
   }

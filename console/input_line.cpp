@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/globals.h"
+#include "console/globals.h"
 #include "console/command_line.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"

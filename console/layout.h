@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/dpi.h"
+#include "base/dpi.h"
 
 namespace qv {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/text.h"
 #include "console/console_state.h"
 
 namespace qv {

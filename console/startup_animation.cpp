@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "console/console_state.h"
 #include "console/date_text.h"
 #include "console/layout.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/state_context.h"
 

@@ -1,7 +1,7 @@
 // The command table: host.register, insertion rules and lookups.
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 

@@ -1,7 +1,7 @@
 // Plugins whose call never returned: what the host lets go of.
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/plugin_host.h"
 #include "host/state_context.h"
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace qv {
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"

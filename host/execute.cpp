@@ -1,7 +1,7 @@
 // Running a command: argument splitting and the protected, time-limited call.
 #include <cwctype>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"

@@ -1,8 +1,8 @@
 // The control functions of the host table and the display lists they read.
 #include <windows.h>
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "host/data_files.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"

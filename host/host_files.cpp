@@ -2,8 +2,8 @@
 // calling plugin's data folder, under the name rules and caps of data_files.h.
 #include <windows.h>
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "host/capabilities.h"
 #include "host/data_files.h"
 #include "host/lua_glue.h"

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/capabilities.h"
 #include "host/lua_glue.h"
 #include "host/script_thread.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/capabilities.h"
 #include "host/data_files.h"
 #include "host/json_store.h"

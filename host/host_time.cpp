@@ -1,7 +1,7 @@
 // host.time, host.date and host.system.
 #include <windows.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace qv {
 

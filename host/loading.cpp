@@ -5,9 +5,9 @@
 #include <chrono>
 #include <memory>
 
-#include "app/files.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"

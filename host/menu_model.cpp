@@ -1,7 +1,7 @@
 // host.menu: scripts add entries to the console's drop-up menu.
 #include <algorithm>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/capabilities.h"
 #include "host/library_limits.h"
 #include "host/lua_glue.h"

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 
 namespace qv {
 

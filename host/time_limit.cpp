@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"

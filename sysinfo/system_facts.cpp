@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
-#include "app/handles.h"
-#include "app/system_calls.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/system_calls.h"
+#include "base/text.h"
 
 namespace qv {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "app/files.h"
-#include "app/globals.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/constants.h"
+#include "base/text.h"
 #include "sysinfo/system_facts.h"
 
 namespace qv {
@@ -46,7 +46,7 @@ std::wstring UserLanguageText() {
 
 }  // namespace
 
-SystemInfo CollectSystemInfo() {
+SystemInfo CollectSystemInfo(int dpi) {
   SystemInfo info;
   info.version = kProgramVersion;
   info.machineCode = MachineCode();
@@ -55,7 +55,7 @@ SystemInfo CollectSystemInfo() {
   info.exePath = ExecutablePath();
   info.workingDir = WorkingDirectoryText();
   info.pid = DecimalText(GetCurrentProcessId());
-  info.dpi = DecimalText(CurrentDpi);
+  info.dpi = DecimalText(dpi);
   info.os = OsVersionText();
   info.sysArch = NativeArchitecture();
   info.cpu = EnvironmentText(L"PROCESSOR_IDENTIFIER");

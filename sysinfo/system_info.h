@@ -51,6 +51,6 @@ inline constexpr SystemInfoField kSystemInfoFields[] = {
 namespace qv {
 
 // Collects every fact afresh (the machine code once per process).
-SystemInfo CollectSystemInfo();
+SystemInfo CollectSystemInfo(int dpi);
 
 }  // namespace qv

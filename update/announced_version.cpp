@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace qv {
 namespace {

@@ -4,8 +4,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "app/globals.h"
-#include "app/handles.h"
+#include "base/constants.h"
+#include "base/handles.h"
 #include "update/announced_version.h"
 #include "update/update_fetch.h"
 

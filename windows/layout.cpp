@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/dpi.h"
-#include "app/text.h"
+#include "base/dpi.h"
+#include "base/text.h"
 
 namespace qv {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "app/files.h"
-#include "app/globals.h"
-#include "app/handles.h"
+#include "base/files.h"
+#include "console/globals.h"
+#include "base/handles.h"
 #include "console/appearance.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "app/globals.h"
-#include "app/handles.h"
+#include "console/globals.h"
+#include "base/handles.h"
 #include "console/command_line.h"
 #include "console/appearance.h"
 #include "console/console_state.h"

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "host/capabilities.h"
 #include "host/data_files.h"
 #include "host_fixture.h"

@@ -1,7 +1,7 @@
 // host.register, the command table, argument splitting and running commands.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host_fixture.h"
 

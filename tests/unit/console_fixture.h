@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/globals.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/text.h"
 #include "console/console_state.h"
 #include "tests/support/hidden_output_view.h"
 #include "tests/support/test_files.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "console/date_text.h"
 #include "console/startup_animation.h"
 

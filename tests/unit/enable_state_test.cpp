@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "host/plugin_host.h"
 #include "host_fixture.h"
 

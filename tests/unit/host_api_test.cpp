@@ -1,7 +1,7 @@
 // The functions of the host table, with and without a host behind them.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host_fixture.h"
 #include "lualib.h"

@@ -1,6 +1,6 @@
 #include "host_fixture.h"
 
-#include "app/text.h"
+#include "base/text.h"
 #include "lauxlib.h"
 #include "lua.h"
 

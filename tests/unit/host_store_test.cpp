@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "host/json_store.h"
 #include "host_fixture.h"
 

@@ -9,7 +9,7 @@
 
 #include <chrono>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host_fixture.h"
 
 namespace qv {

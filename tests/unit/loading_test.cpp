@@ -1,7 +1,7 @@
 // Load passes over plugin folders that the tests build.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host_fixture.h"
 

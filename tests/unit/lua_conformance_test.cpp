@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/plugin_host.h"
 #include "host_fixture.h"
 #include "lauxlib.h"

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "console/console_state.h"
 #include "window_fixture.h"
 #include "windows/layout.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/globals.h"
+#include "console/globals.h"
 #include "console/console_state.h"
 #include "window_fixture.h"
 

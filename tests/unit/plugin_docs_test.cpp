@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "console/command_line.h"
 #include "host/plugin_host.h"
 #include "host_fixture.h"

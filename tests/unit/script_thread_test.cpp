@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/script_thread.h"
 #include "host_fixture.h"

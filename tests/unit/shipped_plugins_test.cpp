@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "host/plugin_host.h"
 #include "host_fixture.h"
 

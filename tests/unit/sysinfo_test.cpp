@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/text.h"
+#include "console/globals.h"
+#include "base/text.h"
 #include "host/plugin_host.h"
 #include "lauxlib.h"
 #include "lua.h"
@@ -136,7 +136,7 @@ bool IsMachineCodeForm(const std::wstring& code) {
 }
 
 TEST(SystemInfoCollector, EveryFactIsFilled) {
-  const SystemInfo info = CollectSystemInfo();
+  const SystemInfo info = CollectSystemInfo(96);
   for (const SystemInfoField& field : kSystemInfoFields) {
     EXPECT_FALSE((info.*field.member).empty()) << field.name;
   }
@@ -158,18 +158,15 @@ TEST(SystemInfoCollector, EveryFactIsFilled) {
 }
 
 TEST(SystemInfoCollector, ReadsFreshFactsButKeepsTheMachineCode) {
-  const SystemInfo first = CollectSystemInfo();
+  const SystemInfo first = CollectSystemInfo(96);
 
-  const int savedDpi = CurrentDpi;
-  CurrentDpi = 144;
   wchar_t savedDir[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, savedDir);
   wchar_t systemDir[MAX_PATH] = {};
   GetSystemDirectoryW(systemDir, MAX_PATH);
   SetCurrentDirectoryW(systemDir);
-  const SystemInfo second = CollectSystemInfo();
+  const SystemInfo second = CollectSystemInfo(144);
   SetCurrentDirectoryW(savedDir);
-  CurrentDpi = savedDpi;
 
   EXPECT_EQ(second.dpi, L"144");
   EXPECT_EQ(_wcsicmp(second.workingDir.c_str(), systemDir), 0) << WideToUtf8(second.workingDir);
@@ -180,7 +177,7 @@ TEST(SystemInfoCollector, ReadsFreshFactsButKeepsTheMachineCode) {
 // host.system as a script sees the collector's record.
 TEST(SystemInfoCollector, ScriptsGetNineteenStrings) {
   PluginHost host;
-  host.onSystemInfo = CollectSystemInfo;
+  host.onSystemInfo = [] { return CollectSystemInfo(96); };
   PluginRecord record;
   record.host = &host;
   ASSERT_TRUE(CreateScriptEnvironment(host, record));

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/system_calls.h"
+#include "base/system_calls.h"
 
 namespace qv {
 namespace {

@@ -1,9 +1,9 @@
 // Text conversions, file names, case folding, number texts and whole-file reading.
-#include "app/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
-#include "app/files.h"
+#include "base/files.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -2,7 +2,7 @@
 // real limit, so there are few of them and each runs in a process of its own.
 #include <gtest/gtest.h>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "host/lua_glue.h"
 #include "host/state_context.h"
 #include "host_fixture.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "tests/unit/test_http_server.h"
 #include "update/announced_version.h"
 #include "update/update_check.h"

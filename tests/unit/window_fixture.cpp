@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/globals.h"
+#include "console/globals.h"
 #include "app/window_classes.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"

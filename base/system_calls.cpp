@@ -1,6 +1,6 @@
-#include "app/system_calls.h"
+#include "base/system_calls.h"
 
-#include "app/dpi.h"
+#include "base/dpi.h"
 
 namespace qv {
 

@@ -1,10 +1,10 @@
-#include "app/files.h"
+#include "base/files.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 
 namespace qv {
 

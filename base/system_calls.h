@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "app/handles.h"
+#include "base/handles.h"
 
 namespace qv {
 
