@@ -8,7 +8,7 @@
 ---@field line string 命令名之后的原文（去掉首尾空白），引号和连续的空格都保留
 
 ---`host.register` 的参数。
----@class qv.CommandSpec
+---@class qv.CommandDefinition
 ---@field name string 命令名，英文字母不区分大小写；与已有命令重名时被忽略
 ---@field help? string 一行说明，`ls` 和 `help` 显示它
 ---@field run fun(args: qv.CommandArgs) 用户输入这条命令时运行，受 5 秒时间限制
@@ -59,8 +59,8 @@ host = {}
 function host.print(...) end
 
 ---注册一条命令。应在插件主体（加载时运行的代码）里调用。
----@param spec qv.CommandSpec
-function host.register(spec) end
+---@param definition qv.CommandDefinition
+function host.register(definition) end
 
 ---清空输出区，行号从 1 重新开始。
 function host.clear() end
