@@ -20,10 +20,14 @@ void CutOffPlugin(PluginHost& host, PluginRecord& record) {
   record.notResponding = true;
   record.loadFailed = true;
   // The function references live in the abandoned state: the entries go without unref.
+  ForgetRegistrations(host, record);
+  RebuildSummaries(host);
+}
+
+void ForgetRegistrations(PluginHost& host, const PluginRecord& record) {
   std::erase_if(host.commands, [&](const CommandEntry& entry) { return entry.owner == &record; });
   const std::wstring fileName = FileNameOf(record.path);
   std::erase_if(host.menuItems, [&](const MenuItem& item) { return item.plugin == fileName; });
-  RebuildSummaries(host);
 }
 
 }  // namespace qv

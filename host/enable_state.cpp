@@ -6,7 +6,6 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "host/lua_glue.h"
 #include "host/plugin_host.h"
 #include "host/script_thread.h"
 
@@ -41,9 +40,7 @@ void UnloadPlugin(PluginHost& host, PluginRecord& record) {
   if (record.luaState && RunOnScriptThread(host, [&] { CloseScriptState(record); }) == CallOutcome::kAbandoned) {
     LeaveStateBehind(record);
   }
-  std::erase_if(host.commands, [&](const CommandEntry& entry) { return entry.owner == &record; });
-  const std::wstring fileName = FileNameOf(record.path);
-  std::erase_if(host.menuItems, [&](const MenuItem& item) { return item.plugin == fileName; });
+  ForgetRegistrations(host, record);
   record.disabled = true;
   RebuildSummaries(host);
 }

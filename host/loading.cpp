@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 
 #include "base/files.h"
@@ -62,7 +61,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
   const std::string chunkName = std::string("@").append(WideToUtf8(record.path));
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.
-  LeaveForLua(std::chrono::steady_clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs));
+  LeaveForLua();
   const int compiled = luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t");
   if (!ReturnFromLua()) return false;
   if (compiled != LUA_OK) {

@@ -134,6 +134,8 @@ void LeaveStateBehind(PluginRecord& record);
 // A plugin whose call did not return: its state is left behind, its commands
 // and menu entries removed, and it counts as failed until the next load pass.
 void CutOffPlugin(PluginHost& host, PluginRecord& record);
+// Removes the record's commands and menu entries from the host's lists.
+void ForgetRegistrations(PluginHost& host, const PluginRecord& record);
 void AppendLog(PluginHost& host, const std::wstring& text);
 void EmitOutput(PluginHost& host, const std::wstring& text);
 void EmitClear(PluginHost& host);

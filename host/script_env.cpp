@@ -1,7 +1,6 @@
 // Creating a plugin's sandboxed Lua state, the message handler of command
 // calls, closing every state, and the two roads by which text leaves the host.
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <utility>
 
@@ -155,7 +154,7 @@ void CloseScriptState(PluginRecord& record) {
   if (record.context) record.context->closed.store(true);
   // Closing frees every object of the state; with no finalizers allowed it
   // runs no script code, yet it is a stretch the owner may give up on.
-  LeaveForLua(std::chrono::steady_clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs));
+  LeaveForLua();
   lua_close(L);
   if (!ReturnFromLua()) return;
   record.luaState = nullptr;

@@ -280,6 +280,8 @@ void LeaveForLua(Clock::time_point deadline) {
   channel->callDeadline = deadline;
 }
 
+void LeaveForLua() { LeaveForLua(Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs)); }
+
 bool ReturnFromLua() {
   ScriptChannel* channel = t_channel;
   if (channel == nullptr) return true;

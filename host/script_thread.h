@@ -62,6 +62,8 @@ bool ScriptThreadAbandoned();
 // grace have passed.
 // ReturnFromLua is false when the owner gave up meanwhile.
 void LeaveForLua(std::chrono::steady_clock::time_point deadline);
+// The same with the usual time limit from now (compiling, closing a state).
+void LeaveForLua();
 bool ReturnFromLua();
 
 // Output of a call on the script thread, in order with clears; delivered on

@@ -70,12 +70,20 @@ local function addNote(text)
   say(string.format("已记下第 %d 条笔记。", #notes))
 end
 
-local function deleteNote(args)
-  if #args ~= 2 then return say("用法：note del <编号>") end
+-- The saved notes and the number that "note del|copy <n>" names, or nothing
+-- after telling the user what is wrong.
+local function pickNote(args, verb)
+  if #args ~= 2 then return say("用法：note " .. verb .. " <编号>") end
   local notes, problem = loadNotes()
   if not notes then return say(problem) end
-  local number, why = noteNumber(args[2], notes, "del")
+  local number, why = noteNumber(args[2], notes, verb)
   if not number then return say(why) end
+  return notes, number
+end
+
+local function deleteNote(args)
+  local notes, number = pickNote(args, "del")
+  if not notes then return end
   local text = table.remove(notes, number)
   local ok, reason = saveNotes(notes)
   if not ok then return say(reason) end
@@ -83,11 +91,8 @@ local function deleteNote(args)
 end
 
 local function copyNote(args)
-  if #args ~= 2 then return say("用法：note copy <编号>") end
-  local notes, problem = loadNotes()
-  if not notes then return say(problem) end
-  local number, why = noteNumber(args[2], notes, "copy")
-  if not number then return say(why) end
+  local notes, number = pickNote(args, "copy")
+  if not notes then return end
   if not host.clipboard then return say("这个版本的程序不能使用剪贴板。") end
   local ok, reason = host.clipboard(notes[number])
   if not ok then return say("无法复制：" .. tostring(reason)) end

@@ -223,17 +223,7 @@ void AppProcess::Kill() {
 }
 
 HWND AppProcess::WaitForMainWindow(milliseconds timeout) {
-  WaitUntil(
-      [&] {
-        for (HWND window : TopLevelWindows(processId_, kMainClass)) {
-          if (IsWindowVisible(window)) {
-            main_ = window;
-            return true;
-          }
-        }
-        return !Running();
-      },
-      timeout);
+  if (HWND found = WaitForWindow(kMainClass, timeout)) main_ = found;
   return main_;
 }
 
