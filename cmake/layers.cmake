@@ -13,7 +13,7 @@ set(QV_LAYER_windows base sysinfo update host console windows)
 set(QV_LAYER_app ${QV_LAYERS})
 
 foreach(layer IN LISTS QV_LAYERS)
-  file(GLOB sources "${CMAKE_CURRENT_LIST_DIR}/../${layer}/*.cpp" "${CMAKE_CURRENT_LIST_DIR}/../${layer}/*.h")
+  file(GLOB_RECURSE sources "${CMAKE_CURRENT_LIST_DIR}/../${layer}/*.cpp" "${CMAKE_CURRENT_LIST_DIR}/../${layer}/*.h")
   foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^#include \"[a-z_]+/")
     foreach(line IN LISTS includes)

@@ -3,7 +3,7 @@
 
 #include "base/text.h"
 #include "host/plugin_host.h"
-#include "host/state_context.h"
+#include "host/lua/state_context.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "host/plugin_host.h"
-#include "host/script_thread.h"
+#include "host/lua/script_thread.h"
 
 namespace qv {
 

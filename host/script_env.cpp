@@ -5,12 +5,12 @@
 #include <utility>
 
 #include "base/text.h"
-#include "host/capabilities.h"
-#include "host/library_limits.h"
-#include "host/lua_glue.h"
+#include "host/api/host_table.h"
+#include "host/lua/library_limits.h"
+#include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
-#include "host/script_thread.h"
-#include "host/state_context.h"
+#include "host/lua/script_thread.h"
+#include "host/lua/state_context.h"
 #include "lualib.h"
 
 namespace qv {

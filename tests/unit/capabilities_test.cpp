@@ -7,8 +7,8 @@
 
 #include "base/handles.h"
 #include "base/text.h"
-#include "host/capabilities.h"
-#include "host/data_files.h"
+#include "host/api/host_table.h"
+#include "host/store/data_files.h"
 #include "host_fixture.h"
 #include "lauxlib.h"
 #include "lualib.h"

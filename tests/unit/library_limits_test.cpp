@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "host_fixture.h"
 #include "linterrupt.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "host_fixture.h"
 
 namespace qv {

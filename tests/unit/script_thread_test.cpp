@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
-#include "host/script_thread.h"
+#include "host/lua/lua_glue.h"
+#include "host/lua/script_thread.h"
 #include "host_fixture.h"
 
 namespace qv {

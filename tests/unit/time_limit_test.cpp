@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
-#include "host/state_context.h"
+#include "host/lua/lua_glue.h"
+#include "host/lua/state_context.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "base/text.h"
-#include "host/capabilities.h"
-#include "host/data_files.h"
-#include "host/json_store.h"
-#include "host/lua_glue.h"
+#include "host/api/host_table.h"
+#include "host/store/data_files.h"
+#include "host/store/json_store.h"
+#include "host/lua/lua_glue.h"
 
 namespace qv {
 

@@ -4,9 +4,9 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "host/capabilities.h"
-#include "host/data_files.h"
-#include "host/lua_glue.h"
+#include "host/api/host_table.h"
+#include "host/store/data_files.h"
+#include "host/lua/lua_glue.h"
 
 namespace qv {
 

@@ -7,9 +7,9 @@
 #include <chrono>
 
 #include "base/text.h"
-#include "host/capabilities.h"
-#include "host/lua_glue.h"
-#include "host/script_thread.h"
+#include "host/api/host_table.h"
+#include "host/lua/lua_glue.h"
+#include "host/lua/script_thread.h"
 
 namespace qv {
 

@@ -1,13 +1,13 @@
 // Adding the later host functions to a state's host table, naming the table
 // for argument errors, and routing warn() to the log.
-#include "host/capabilities.h"
+#include "host/api/host_table.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
-#include "host/state_context.h"
+#include "host/lua/lua_glue.h"
+#include "host/lua/state_context.h"
 
 namespace qv {
 

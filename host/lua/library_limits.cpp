@@ -6,9 +6,9 @@
 // utf8.char/codepoint, select and table.pack (counts bounded by the stack),
 // string.rep of anything but nothing (at most one copy per byte of its result),
 // and everything in base and math that runs in constant time.
-#include "host/library_limits.h"
+#include "host/lua/library_limits.h"
 
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "lauxlib.h"
 #include "linterrupt.h"
 #include "lua.h"

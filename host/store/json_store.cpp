@@ -1,4 +1,4 @@
-#include "host/json_store.h"
+#include "host/store/json_store.h"
 
 #include <windows.h>
 

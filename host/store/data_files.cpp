@@ -1,4 +1,4 @@
-#include "host/data_files.h"
+#include "host/store/data_files.h"
 
 #include <windows.h>
 

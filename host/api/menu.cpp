@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
 
 namespace qv {

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "base/handles.h"
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
-#include "host/script_thread.h"
-#include "host/state_context.h"
+#include "host/lua/script_thread.h"
+#include "host/lua/state_context.h"
 
 namespace qv {
 

@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "base/text.h"
-#include "host/lua_glue.h"
+#include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
-#include "host/script_thread.h"
+#include "host/lua/script_thread.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "host/script_thread.h"
+#include "host/lua/script_thread.h"
 
 #include <windows.h>
 

@@ -3,10 +3,10 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "host/data_files.h"
-#include "host/lua_glue.h"
+#include "host/store/data_files.h"
+#include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
-#include "host/script_thread.h"
+#include "host/lua/script_thread.h"
 
 namespace qv {
 

@@ -4,8 +4,8 @@
 // interruption.
 #include <cstdlib>
 
-#include "host/lua_glue.h"
-#include "host/state_context.h"
+#include "host/lua/lua_glue.h"
+#include "host/lua/state_context.h"
 
 namespace qv {
 
