@@ -1,6 +1,10 @@
 // Start-up of the real program: the two start-up reports, the basic.lua gate,
 // the single-instance rule, closing during the animation, and the window size
-// at a higher DPI.
+// at a higher DPI, and the icons of the main window's class.
+#include <memory>
+#include <type_traits>
+
+#include "tests/e2e/icon_probe.h"
 #include "tests/e2e/program_fixture.h"
 
 namespace qv::e2e {
@@ -170,6 +174,28 @@ TEST_F(ProgramTest, SecondInstanceRestoresTheFirstAndExitsWithZero) {
   // The first copy goes on working.
   ASSERT_TRUE(app.Running());
   Run(L"echo 还在", L"还在");
+}
+
+// The taskbar and Alt+Tab show the class icons. Wine answers GetClassLongPtr(GCLP_HICON)
+// only inside the window's process, so a message hook loads a probe there (icon_probe.cpp).
+TEST_F(ProgramTest, MainWindowClassCarriesTheProgramsOwnIcons) {
+  StartConsole();
+  const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> probe(
+      LoadLibraryW(WindowsPath(QV_E2E_ICON_PROBE).c_str()), FreeLibrary);
+  ASSERT_TRUE(probe);
+  const auto hook =
+      reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe.get(), "IconProbeHook")));
+  HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROC, hook, probe.get(),
+                                      GetWindowThreadProcessId(app.MainWindow(), nullptr));
+  ASSERT_NE(installed, nullptr);
+  const UINT ask = RegisterWindowMessageW(kIconProbeMessage);
+  MSG answer{};
+  PeekMessageW(&answer, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for the answer
+  SendMessageTimeoutW(app.MainWindow(), ask, GetCurrentThreadId(), 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  const bool answered = WaitUntil([&] { return PeekMessageW(&answer, nullptr, ask, ask, PM_REMOVE) != 0; });
+  UnhookWindowsHookEx(installed);
+  ASSERT_TRUE(answered) << "the probe did not answer";
+  EXPECT_EQ(answer.wParam, kBigIconFromProgram | kSmallIconFromProgram);
 }
 
 // 144 DPI is set in the registry for this test only; ctest runs it alone.
