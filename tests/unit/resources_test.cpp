@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/constants.h"
@@ -16,12 +16,6 @@
 namespace qv {
 namespace {
 
-std::wstring ProgramPath() {
-  std::wstring path = Utf8ToWide(QV_PROGRAM_EXECUTABLE);
-  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return !path.empty() && path[0] == L'\\' ? L"Z:" + path : path;
-}
-
 // The bytes of one resource, empty when it is missing.
 std::string ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* name) {
   HRSRC found = FindResourceW(module, name, type);
@@ -30,88 +24,59 @@ std::string ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* na
   return bytes ? std::string(bytes, SizeofResource(module, found)) : std::string();
 }
 
-class ProgramResources : public ::testing::Test {
- protected:
-  UniqueLibrary program{LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)};
-};
+TEST(ProgramResources, IconGroupVersionDetailsAndManifest) {
+  std::wstring path = L"Z:" + Utf8ToWide(QV_PROGRAM_EXECUTABLE);
+  for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  const UniqueLibrary program(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(program) << WideToUtf8(path);
 
-TEST_F(ProgramResources, IconGroupHoldsEveryStandardSizeAsA32BitImage) {
-  ASSERT_TRUE(program) << WideToUtf8(ProgramPath());
-  const std::string group = ResourceBytes(program.get(), RT_GROUP_ICON, MAKEINTRESOURCEW(kProgramIconId));
-  ASSERT_GE(group.size(), 6u);
-  const WORD count = *reinterpret_cast<const WORD*>(group.data() + 4);
-  ASSERT_EQ(group.size(), 6u + 14u * count);
-  std::set<int> sizes;
-  for (WORD i = 0; i < count; ++i) {
-    const char* entry = group.data() + 6 + 14 * i;  // GRPICONDIRENTRY
-    const int width = static_cast<BYTE>(entry[0]) == 0 ? 256 : static_cast<BYTE>(entry[0]);
-    sizes.insert(width);
-    EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 32) << width;  // bits per pixel
-    const WORD imageId = *reinterpret_cast<const WORD*>(entry + 12);
-    EXPECT_EQ(ResourceBytes(program.get(), RT_ICON, MAKEINTRESOURCEW(imageId)).size(),
-              *reinterpret_cast<const DWORD*>(entry + 8)) << width;
+  // Windows finds an image drawn for each standard size (a PNG's width is big-endian at 16, a DIB's at 4).
+  std::string group = ResourceBytes(program.get(), RT_GROUP_ICON, MAKEINTRESOURCEW(kProgramIconId));
+  ASSERT_FALSE(group.empty());
+  for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+    const int id = LookupIconIdFromDirectoryEx(reinterpret_cast<BYTE*>(group.data()), TRUE, size, size, 0);
+    const std::string image = ResourceBytes(program.get(), RT_ICON, MAKEINTRESOURCEW(id));
+    ASSERT_GE(image.size(), 24u) << size;
+    const auto* width = reinterpret_cast<const BYTE*>(image.data());
+    EXPECT_EQ(image.starts_with("\x89PNG") ? width[18] << 8 | width[19] : width[5] << 8 | width[4], size);
   }
-  EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 256}));
-  // The group Explorer shows is the first one.
-  WORD first = 0;
-  EnumResourceNamesW(program.get(), RT_GROUP_ICON, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR first) {
-    *reinterpret_cast<WORD*>(first) = IS_INTRESOURCE(name) ? LOWORD(reinterpret_cast<ULONG_PTR>(name)) : 0;
-    return FALSE;
-  }, reinterpret_cast<LONG_PTR>(&first));
-  EXPECT_EQ(first, kProgramIconId);
-}
 
-TEST_F(ProgramResources, VersionDetailsCarryTheProgramsVersion) {
-  const std::wstring path = ProgramPath();
+  // The version details, in the numbers and the texts that Properties shows.
+  std::vector<std::int32_t> v = VersionNumbers(kProgramVersion);
+  v.resize(4, 0);
   std::string block(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
-  ASSERT_FALSE(block.empty());
   ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-  auto query = [&](const wchar_t* key) -> const void* {
+  auto query = [&](const std::wstring& key) -> const void* {
     void* value = nullptr;
     UINT length = 0;
-    return VerQueryValueW(block.data(), key, &value, &length) && length > 0 ? value : nullptr;
+    return VerQueryValueW(block.data(), key.c_str(), &value, &length) && length > 0 ? value : nullptr;
   };
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
   ASSERT_NE(fixed, nullptr);
-  std::vector<std::int32_t> parts = VersionNumbers(kProgramVersion);
-  parts.resize(4, 0);
-  const DWORD high = MAKELONG(parts[1], parts[0]), low = MAKELONG(parts[3], parts[2]);
-  EXPECT_EQ(fixed->dwFileVersionMS, high);
-  EXPECT_EQ(fixed->dwFileVersionLS, low);
-  EXPECT_EQ(fixed->dwProductVersionMS, high);
-  EXPECT_EQ(fixed->dwProductVersionLS, low);
+  const DWORD high = MAKELONG(v[1], v[0]), low = MAKELONG(v[3], v[2]);
+  EXPECT_EQ((std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                                 fixed->dwProductVersionLS}),
+            (std::vector<DWORD>{high, low, high, low}));
   const auto* translation = static_cast<const WORD*>(query(L"\\VarFileInfo\\Translation"));
-  ASSERT_NE(translation, nullptr);
-  EXPECT_EQ(translation[0], 0x0804);  // Chinese (Simplified)
-  EXPECT_EQ(translation[1], 1200);    // UTF-16
-  const struct {
-    const wchar_t* key;
-    std::wstring expected;
-  } strings[] = {
+  EXPECT_TRUE(translation && translation[0] == 0x0804 && translation[1] == 1200);  // Chinese (Simplified), UTF-16
+  const std::pair<const wchar_t*, std::wstring> strings[] = {
       {L"FileVersion", kProgramVersion},
       {L"ProductVersion", kProgramVersion},
       {L"ProductName", L"quorvantline"},
       {L"FileDescription", L"quorvantline 命令窗口"},
       {L"LegalCopyright", L"版权所有 © 2026 quorvantline 的开发者"},
-      {L"OriginalFilename", L"quorvantline.exe"},
   };
-  for (const auto& s : strings) {
-    const auto* text = static_cast<const wchar_t*>(query((std::wstring(L"\\StringFileInfo\\080404b0\\") + s.key).c_str()));
-    EXPECT_EQ(WideToUtf8(text ? text : L"(missing)"), WideToUtf8(s.expected)) << WideToUtf8(s.key);
+  for (const auto& [key, expected] : strings) {
+    const auto* text = static_cast<const wchar_t*>(query(std::wstring(L"\\StringFileInfo\\080404b0\\") + key));
+    EXPECT_EQ(WideToUtf8(text ? text : L"(missing)"), WideToUtf8(expected)) << WideToUtf8(key);
   }
-}
 
-TEST_F(ProgramResources, ManifestAsksForControls6PerMonitorDpiAndWindows10) {
-  ASSERT_TRUE(program);
+  // The manifest, with the same version (in four numbers).
   const std::string manifest = ResourceBytes(program.get(), RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID);
-  std::vector<std::int32_t> parts = VersionNumbers(kProgramVersion);
-  parts.resize(4, 0);
-  std::string version = std::to_string(parts[0]);
-  for (size_t i = 1; i < parts.size(); ++i) version.append(".").append(std::to_string(parts[i]));
   for (const std::string& part : std::vector<std::string>{
            "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", ">PerMonitorV2, PerMonitor<",
            ">true/pm<", "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>", "<longPathAware",
-           "level=\"asInvoker\"", "name=\"quorvantline\" version=\"" + version + "\""}) {
+           "level=\"asInvoker\"", "name=\"quorvantline\" version=\"" + WideToUtf8(kProgramVersion) + "."}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
 }
