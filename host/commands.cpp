@@ -1,41 +1,52 @@
 // The command table: host.register, insertion rules and lookups.
 #include <algorithm>
+#include <cwctype>
+#include <string>
 
 #include "base/text.h"
+#include "host/lua/arguments.h"
 #include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
 
 namespace qv {
 
+namespace {
+
+// Why a plugin may not take this command name; empty when it may.
+std::string RefusedCommandName(const std::wstring& name) {
+  if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return std::iswspace(c) != 0; })) {
+    return "host.register：命令名不能包含空白（“" + WideToUtf8(name) + "”），输入时空白会把它分成几个词";
+  }
+  if (ToLower(name) == L"update") return "host.register：update 是程序自带的命令，插件不能注册";
+  return {};
+}
+
+}  // namespace
+
 int HostRegister(lua_State* L) {
   if (lua_type(L, 1) != LUA_TTABLE) {
     return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
   }
-  lua_getfield(L, 1, "name");
-  size_t nameLength = 0;
-  const char* name = luaL_checklstring(L, -1, &nameLength);
-  lua_getfield(L, 1, "help");
-  size_t helpLength = 0;
-  const char* help = luaL_optlstring(L, -1, "", &helpLength);
+  const std::wstring name = CheckTextField(L, 1, "host.register", "name", true);
+  const std::wstring help = CheckTextField(L, 1, "host.register", "help", false);
   lua_getfield(L, 1, "run");
   if (lua_type(L, -1) != LUA_TFUNCTION) {
-    lua_pop(L, 3);
-    return luaL_error(L, "host.register 缺少 run 函数");
+    return luaL_error(L, "host.register 的 run 必须是函数（现在是 %s）", luaL_typename(L, -1));
   }
-  if (nameLength > kNameLengthLimit) {
+  if (WideToUtf8(name).size() > kNameLengthLimit) {
     return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
   }
-  if (helpLength > kTextLengthLimit) {
+  if (WideToUtf8(help).size() > kTextLengthLimit) {
     return luaL_error(L, "host.register：说明太长（最多 %d 字节）", static_cast<int>(kTextLengthLimit));
   }
-  // Every check that can raise is done: only now do C++ objects come to life.
+  if (const std::string refused = RefusedCommandName(name); !refused.empty()) {
+    return luaL_error(L, "%s", refused.c_str());
+  }
+  // Every check that can raise is done.
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
-  const std::wstring helpText = WideUpToZero(help);
-  const std::wstring nameText = WideUpToZero(name);
-  lua_pop(L, 2);
   Registration outcome = Registration::kRefused;
   WithHost(L, [&](PluginHost& host, PluginRecord& record) {
-    outcome = RegisterCommand(host, record, nameText, helpText, reference);
+    outcome = RegisterCommand(host, record, name, help, reference);
   });
   if (outcome == Registration::kAdded) return 0;
   luaL_unref(L, LUA_REGISTRYINDEX, reference);
@@ -61,6 +72,8 @@ Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::
     return Registration::kRefused;
   }
   host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record});
+  // Registered by a command: ls and help see it at once (a load pass rebuilds the lists at its end).
+  if (!host.loading) RebuildSummaries(host);
   return Registration::kAdded;
 }
 

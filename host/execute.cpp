@@ -46,10 +46,10 @@ int CallCommandBody(lua_State* L) {
   lua_rawgeti(L, LUA_REGISTRYINDEX, call.functionRef);
   lua_createtable(L, static_cast<int>(call.words->size()), 1);
   for (size_t i = 0; i < call.words->size(); ++i) {
-    PushWide(L, (*call.words)[i]);
+    PushText(L, (*call.words)[i]);
     lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
   }
-  PushWide(L, *call.line);  // args.line: the argument text as typed, quotes and blanks kept
+  PushText(L, *call.line);  // args.line: the argument text as typed, quotes and blanks kept
   lua_setfield(L, -2, "line");
   lua_call(L, 1, 0);
   return 0;
@@ -69,7 +69,7 @@ void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const s
   if (status == kCallAbandoned) return;
   const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
   lua_settop(L, 0);
-  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + error);
+  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + WithNewcomerHint(error));
 }
 
 }  // namespace

@@ -54,11 +54,16 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
     AppendLog(host, L"[插件] 无法读取：" + record.path);
     return false;
   }
+  const bool utf16 = content.compare(0, 2, "\xFF\xFE") == 0 || content.compare(0, 2, "\xFE\xFF") == 0;
   DropByteOrderMark(content);
-  if (!IsValidUtf8(content)) {
+  if (utf16) {
+    AppendLog(host, L"[插件] " + name + L" 是 UTF-16 文本（文件开头有 UTF-16 的字节顺序标记），请另存为 UTF-8。");
+  } else if (!IsValidUtf8(content)) {
     AppendLog(host, L"[插件] " + name + L" 不是有效的 UTF-8 文本，可能是以 GBK 保存的，请另存为 UTF-8。");
   }
-  const std::string chunkName = std::string("@").append(WideToUtf8(record.path));
+  // Errors name the script by its file name: the folder is the same for all,
+  // and Lua would cut a long path (a Chinese folder name into broken bytes).
+  const std::string chunkName = std::string("@").append(WideToUtf8(name));
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.
   lua_settop(L, 0);
@@ -76,7 +81,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
   const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
   lua_settop(L, 0);
   if (status != LUA_OK) {
-    AppendLog(host, L"[插件] " + name + L" 运行出错：" + error);
+    AppendLog(host, L"[插件] " + name + L" 运行出错：" + WithNewcomerHint(error));
     return false;
   }
   return true;

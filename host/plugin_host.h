@@ -194,6 +194,10 @@ void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstri
 void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring& text);
 std::vector<std::wstring> SplitArguments(const std::wstring& text);
 
+// The error text with a hint in Chinese after its first line when it is one
+// that newcomers meet (a library the sandbox leaves out, the memory cap).
+std::wstring WithNewcomerHint(const std::wstring& error);
+
 // ---- Display lists ------------------------------------------------------------
 void RebuildSummaries(PluginHost& host);
 

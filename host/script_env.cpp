@@ -68,12 +68,6 @@ bool RunHostAction(lua_State* L, const std::function<void(PluginHost&)>& action)
 PluginRecord::PluginRecord() = default;
 PluginRecord::~PluginRecord() = default;
 
-void PushWide(lua_State* L, const std::wstring& text) {
-  const std::string bytes = WideToUtf8(text);
-  lua_pushlstring(L, bytes.data(), bytes.size());
-}
-
-std::wstring WideUpToZero(const char* bytes) { return Utf8ToWide(bytes); }
 
 std::wstring PopErrorText(lua_State* L) {
   // Only a string is read: converting anything else would allocate outside

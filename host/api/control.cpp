@@ -13,7 +13,7 @@ namespace qv {
 namespace {
 
 void SetStringField(lua_State* L, const char* key, const std::wstring& value) {
-  PushWide(L, value);
+  PushText(L, value);
   lua_setfield(L, -2, key);
 }
 
@@ -122,7 +122,7 @@ int HostPlugins(lua_State* L) {
 int HostDirectory(lua_State* L) {
   std::wstring folder;
   WithHost(L, [&](PluginHost& host, PluginRecord&) { folder = host.pluginsDir; });
-  PushWide(L, folder);
+  PushText(L, folder);
   return 1;
 }
 
@@ -135,7 +135,7 @@ int HostDataDir(lua_State* L) {
     return 1;
   }
   CreateDirectoryW(folder.c_str(), nullptr);
-  PushWide(L, folder);
+  PushText(L, folder);
   return 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "host/api/host_table.h"
+#include "host/lua/arguments.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
 #include "host/lua/script_thread.h"
@@ -19,11 +20,6 @@ namespace {
 // host.clock counts from here: the host library is initialised as the program starts.
 const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
 
-int PushFailure(lua_State* L, const std::wstring& reason) {
-  lua_pushnil(L);
-  PushWide(L, reason);
-  return 2;
-}
 
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
@@ -39,10 +35,7 @@ int GetClipboard(lua_State* L) {
   RunHostAction(L, [&](PluginHost& host) {
     if (host.onGetClipboard) text = host.onGetClipboard();
   });
-  if (!text) {
-    lua_pushnil(L);
-    return 1;
-  }
+  if (!text) return PushFailure(L, L"剪贴板里没有文字");
   const std::string bytes = WideToUtf8(*text);
   if (bytes.size() > kMaxClipboardTextBytes) {
     return PushFailure(L, L"剪贴板里的文字超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节，未读取");
@@ -91,11 +84,8 @@ int HostClipboard(lua_State* L) {
 }
 
 int HostOpen(lua_State* L) {
-  size_t length = 0;
-  const char* bytes = luaL_checklstring(L, 1, &length);
-  const std::wstring target = Utf8ToWide(std::string_view(bytes, length));
-  const OpenTarget kind = IsValidUtf8(std::string_view(bytes, length)) ? ClassifyOpenTarget(target)
-                                                                        : OpenTarget::Refused;
+  const std::wstring target = CheckText(L, 1);
+  const OpenTarget kind = ClassifyOpenTarget(target);
   if (kind == OpenTarget::Refused) {
     return PushFailure(L, L"只能打开 http、https、mailto 地址或已有的文件夹（完整路径）");
   }

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "host/api/host_table.h"
 #include "host/store/data_files.h"
+#include "host/lua/arguments.h"
 #include "host/lua/lua_glue.h"
 
 namespace qv {
@@ -31,11 +32,6 @@ std::wstring DataFolderOf(lua_State* L) {
   return folder;
 }
 
-int PushFailure(lua_State* L, const std::wstring& reason) {
-  lua_pushnil(L);
-  PushWide(L, reason);
-  return 2;
-}
 
 std::wstring MiB(std::uint64_t bytes) { return DecimalText(static_cast<long long>(bytes / (1024 * 1024))) + L" MiB"; }
 
@@ -107,7 +103,7 @@ int HostListFiles(lua_State* L) {
   lua_createtable(L, static_cast<int>(files.size()), 0);
   lua_Integer index = 0;
   for (const DataFileEntry& entry : files) {
-    PushWide(L, entry.name);
+    PushText(L, entry.name);
     lua_rawseti(L, -2, ++index);
   }
   return 1;

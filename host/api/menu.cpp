@@ -2,19 +2,16 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "host/lua/arguments.h"
 #include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
 
 namespace qv {
 
 int HostMenu(lua_State* L) {
-  size_t labelLength = 0;
-  size_t commandLength = 0;
-  const char* label = luaL_checklstring(L, 1, &labelLength);
-  const char* command = luaL_checklstring(L, 2, &commandLength);
-  luaL_argcheck(L, labelLength <= kTextLengthLimit, 1, "菜单文字太长");
-  luaL_argcheck(L, commandLength <= kTextLengthLimit, 2, "命令太长");
-  MenuItem item{WideUpToZero(label), WideUpToZero(command), {}};
+  MenuItem item{CheckText(L, 1), CheckText(L, 2), {}};
+  luaL_argcheck(L, lua_rawlen(L, 1) <= kTextLengthLimit, 1, "菜单文字太长");
+  luaL_argcheck(L, lua_rawlen(L, 2) <= kTextLengthLimit, 2, "命令太长");
   bool full = false;
   WithHost(L, [&](PluginHost& host, PluginRecord& record) {
     item.plugin = FileNameOf(record.path);

@@ -12,6 +12,7 @@
 #include "host/api/host_table.h"
 #include "host/store/data_files.h"
 #include "host/store/json_store.h"
+#include "host/lua/arguments.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/script_thread.h"
 
@@ -75,11 +76,6 @@ bool EnsureLoaded(StoreCache& cache, const StoreOwner& owner, std::wstring& reas
   return true;
 }
 
-int PushFailure(lua_State* L, const std::wstring& reason) {
-  lua_pushnil(L);
-  PushWide(L, reason);
-  return 2;
-}
 
 std::wstring TooBigText() { return L"存储不能超过 " + DecimalText(kMaxStoreBytes) + L" 字节，这次没有保存"; }
 

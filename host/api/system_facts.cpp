@@ -11,14 +11,14 @@ namespace qv {
 int HostTime(lua_State* L) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  PushWide(L, TwoDigits(now.wHour) + L":" + TwoDigits(now.wMinute) + L":" + TwoDigits(now.wSecond));
+  PushText(L, TwoDigits(now.wHour) + L":" + TwoDigits(now.wMinute) + L":" + TwoDigits(now.wSecond));
   return 1;
 }
 
 int HostDate(lua_State* L) {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  PushWide(L, DateText(now));
+  PushText(L, DateText(now));
   return 1;
 }
 
@@ -29,7 +29,7 @@ int HostSystem(lua_State* L) {
   });
   lua_createtable(L, 0, 0);
   for (const SystemInfoField& field : kSystemInfoFields) {
-    PushWide(L, info.*field.member);
+    PushText(L, info.*field.member);
     lua_setfield(L, -2, field.name);
   }
   return 1;

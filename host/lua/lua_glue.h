@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "host/lua/arguments.h"
 #include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
 #include "host/plugin_host.h"
@@ -46,10 +47,6 @@ bool WithHost(lua_State* L, Access&& access) {
 
 // Runs action(host) on the owning thread (see RunOnOwner); false when it did not run.
 bool RunHostAction(lua_State* L, const std::function<void(PluginHost&)>& action);
-// Pushes the text as a UTF-8 string of its exact length. [-0, +1]
-void PushWide(lua_State* L, const std::wstring& text);
-// A Lua string argument taken up to its first zero byte, as UTF-16.
-std::wstring WideUpToZero(const char* bytes);
 // The error value on top of the stack as text (empty when it is no string;
 // nothing is converted, so nothing is allocated). [-1, +0]
 std::wstring PopErrorText(lua_State* L);

@@ -150,11 +150,11 @@ TEST(Clipboard, TextGoesThroughTheActions) {
             0u);
   notes.clipboardWorks = false;
   EXPECT_EQ(notes.Notes("print(host.clipboard('x'))"), L"nil\t无法写入剪贴板（可能正被其他程序占用）\r\n");
-  EXPECT_EQ(notes.Notes("print(host.clipboard())"), L"nil\r\n");
+  EXPECT_EQ(notes.Notes("print(host.clipboard())"), L"nil\t剪贴板里没有文字\r\n");
   notes.host.onSetClipboard = nullptr;
   notes.host.onGetClipboard = nullptr;
   EXPECT_EQ(notes.Notes("print(host.clipboard('x'))"), L"nil\t无法写入剪贴板（可能正被其他程序占用）\r\n");
-  EXPECT_EQ(notes.Notes("print(host.clipboard())"), L"nil\r\n");
+  EXPECT_EQ(notes.Notes("print(host.clipboard())"), L"nil\t剪贴板里没有文字\r\n");
   EXPECT_NE(notes.Notes("host.clipboard({})").find(L"bad argument #1 to 'clipboard' (string expected, got table)"),
             std::wstring::npos);
   EXPECT_NE(notes.Notes("host.clipboard('\\xFF')").find(L"UTF-8"), std::wstring::npos);
@@ -263,6 +263,9 @@ TEST(ArgumentErrors, NameTheHostFunction) {
       {"pcall(function() host.menu('label') end)", "bad argument #2 to 'menu'"},
       {"pcall(function() host.store.set('k', print) end)", "bad argument #2 to 'set'"},
       {"pcall(function() local save = host.store.set save('k', print) end)", "bad argument #2 to 'save'"},
+      // Text that is not UTF-8 is an argument of the wrong kind, as everywhere.
+      {"pcall(host.open, '\\xFF')", "bad argument #1 to 'host.open' (不是有效的 UTF-8 文本)"},
+      {"pcall(host.menu, 'a', '\\xFF')", "bad argument #2 to 'host.menu' (不是有效的 UTF-8 文本)"},
   };
   for (const auto& c : cases) {
     const std::wstring printed = notes.Notes(std::string("print(select(2, ") + c.call + "))");
@@ -292,7 +295,7 @@ TEST(Capabilities, FallbacksWithoutAHost) {
   ASSERT_EQ(luaL_dostring(L, chunk), LUA_OK) << lua_tostring(L, -1);
   lua_getglobal(L, "result");
   EXPECT_STREQ(lua_tostring(L, -1),
-               "nil|没有宿主，无法读取文件|nil|没有宿主，无法写入文件|0|nil|nil|无法写入剪贴板（可能正被其他程序占用）|"
+               "nil|没有宿主，无法读取文件|nil|没有宿主，无法写入文件|0|nil|剪贴板里没有文字|nil|无法写入剪贴板（可能正被其他程序占用）|"
                "nil|无法打开：https://example.com|nil|没有宿主，存储不可用|nil|没有宿主，存储不可用|nil|"
                "没有宿主，存储不可用|number");
   lua_close(L);

@@ -134,7 +134,10 @@ TEST_F(ConsoleCommands, UnknownCommandAndBuiltInUpdate) {
 }
 
 TEST_F(ConsoleCommands, UpdateComesBeforeAPluginCommandOfThatName) {
-  LoadHost("host.register{name='update', help='shadowed', run=function() print('plugin update') end}\n");
+  LoadHost("ok, refused = pcall(host.register, {name='update', run=function() print('plugin update') end})\n"
+           "host.register{name='why', run=function() print(refused) end}\n");
+  ExecuteCommandLine(L"why");
+  EXPECT_NE(console.Shown().find(L"update 是程序自带的命令，插件不能注册"), std::wstring::npos);
   ExecuteCommandLine(L"update");
   EXPECT_EQ(console.Shown().find(L"plugin update"), std::wstring::npos);
   EXPECT_NE(console.Shown().find(L"当前没有可用更新。"), std::wstring::npos);

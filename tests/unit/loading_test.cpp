@@ -65,13 +65,13 @@ TEST(LoadPlugins, ReportLinesForEveryKindOfFolder) {
        false},
       {"compile error in basic",
        {{L"basic.lua", "this is not lua"}},
-       {L"[插件] basic.lua 加载失败：{dir}\\basic.lua:1: syntax error near 'is'", L"[插件] 目录：{dir}",
+       {L"[插件] basic.lua 加载失败：basic.lua:1: syntax error near 'is'", L"[插件] 目录：{dir}",
         L"[插件] 已加载 0/1 个脚本，注册 0 条命令。"},
        false},
       {"run error after a registration",
        {{L"basic.lua", ""}, {L"half.lua", "host.register{ name = 'kept', run = print }\nerror('late')"}},
-       {L"[插件] half.lua 运行出错：{dir}\\half.lua:2: late\nstack traceback:\n\t[C]: in function 'error'\n\t"
-        L"{dir}\\half.lua:2: in main chunk",
+       {L"[插件] half.lua 运行出错：half.lua:2: late\nstack traceback:\n\t[C]: in function 'error'\n\t"
+        L"half.lua:2: in main chunk",
         L"[插件] 目录：{dir}",
         L"[插件] 已加载 1/2 个脚本，注册 1 条命令。"},
        true},

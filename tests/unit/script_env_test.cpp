@@ -159,6 +159,12 @@ TEST(ErrorObjects, EveryKindOfErrorBecomesOneReadableText) {
       {"error(setmetatable({}, {__tostring = function() error('inner') end}))", L"插件错误：(错误对象是 table 类型)",
        true},
       {"error(setmetatable({}, {__tostring = function() return 7 end}))", L"插件错误：(错误对象是 table 类型)", true},
+      // The script is named by its file name; newcomers' errors get a hint in Chinese.
+      {"os.exit()", L"插件错误：basic.lua:1: attempt to index a nil value (global 'os')\n提示：插件里没有 os。", true},
+      {"require('json')", L"插件错误：basic.lua:1: attempt to call a nil value (global 'require')\n提示：插件里没有 require。",
+       true},
+      {"local s = 'xy' while true do s = s .. s end", L"插件错误：not enough memory\n提示：每个插件的 Lua 环境最多使用 256 MiB",
+       false},
   };
   for (const auto& c : cases) {
     const std::wstring output = CommandOutput(c.body);
@@ -237,15 +243,18 @@ TEST(BadInput, HugeAndBrokenCommandNames) {
   captured.folder.Write(L"basic.lua",
                         "host.register{ name = string.rep('n', 64), run = function() print('big') end }\n"
                         "print(pcall(host.register, { name = string.rep('n', 65), run = print }))\n"
-                        "host.register{ name = 'z\\0ignored', run = function() print('zero') end }\n"
-                        "host.register{ name = 'bad\\255name', run = function() print('bad') end }\n");
+                        "host.register{ name = 'z\\0kept', run = function() print('zero') end }\n"
+                        "print(pcall(host.register, { name = 'bad\\255name', run = print }))\n");
   captured.Load();
   ASSERT_TRUE(captured.host.basicLoaded) << WideToUtf8(captured.host.pendingLog);
   EXPECT_NE(captured.host.pendingLog.find(L"false\thost.register：命令名太长（最多 64 字节）"), std::wstring::npos)
       << WideToUtf8(captured.host.pendingLog);
   EXPECT_EQ(captured.Run(std::wstring(64, L'N')), L"big\r\n");
-  EXPECT_EQ(captured.Run(L"z"), L"zero\r\n");
-  EXPECT_EQ(captured.Run(L"bad\uFFFDname"), L"bad\r\n");
+  // Names keep their length (a zero does not cut them); broken UTF-8 is refused.
+  EXPECT_FALSE(HasCommand(captured.host, L"z"));
+  EXPECT_TRUE(HasCommand(captured.host, std::wstring(L"z\0kept", 6)));
+  EXPECT_NE(captured.host.pendingLog.find(L"false\thost.register 的 name 不是有效的 UTF-8 文本"),
+            std::wstring::npos);
 }
 
 TEST(CloseAllPlugins, EmptiesStatesButKeepsThePluginList) {
