@@ -1,9 +1,11 @@
 # The release package. `cmake --build --preset windows-x64 --target package`
 # writes quorvantline-<version>-win64.zip into the build folder: the program,
 # the shipped plugins, the editor stubs (lua-types/, beside plugins/ so that no
-# plugin's data folder is a shipped one) and the documentation, in one folder of the same name. The plugins come from the
-# source tree, so nothing that a run from the build folder left in its
-# plugins folder (the disabled list, data folders) is shipped.
+# plugin's data folder is a shipped one) and the documentation at the zip's top
+# level, with no folder around them: unzipped into C:\quorvantline, the program
+# is C:\quorvantline\quorvantline.exe. The plugins come from the source tree,
+# so nothing that a run from the build folder left in its plugins folder (the
+# disabled list, data folders) is shipped.
 install(TARGETS quorvantline RUNTIME DESTINATION .)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/plugins/" DESTINATION plugins)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/lua-types/" DESTINATION lua-types)
@@ -14,5 +16,5 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorvantline)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_FILE_NAME "quorvantline-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
