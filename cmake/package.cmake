@@ -1,12 +1,14 @@
 # The release package. `cmake --build --preset windows-x64 --target package`
 # writes quorvantline-<version>-win64.zip into the build folder: the program,
-# the shipped plugins (with the editor stubs in plugins/types) and the
-# documentation at the zip's top level, with no folder around them: unzipped
-# into C:\quorvantline, the program is C:\quorvantline\quorvantline.exe. The
-# plugins come from the source tree, so nothing that a run from the build
-# folder left in its plugins folder (the disabled list, data folders) is shipped.
+# the shipped plugins, the editor stubs (lua-types/, beside plugins/ so that no
+# plugin's data folder is a shipped one) and the documentation at the zip's top
+# level, with no folder around them: unzipped into C:\quorvantline, the program
+# is C:\quorvantline\quorvantline.exe. The plugins come from the source tree,
+# so nothing that a run from the build folder left in its plugins folder (the
+# disabled list, data folders) is shipped.
 install(TARGETS quorvantline RUNTIME DESTINATION .)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/plugins/" DESTINATION plugins)
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/lua-types/" DESTINATION lua-types)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION docs)
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION .)
 

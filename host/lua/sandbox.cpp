@@ -39,7 +39,10 @@ void* CountingAllocator(void* userData, void* block, std::size_t oldSize, std::s
 // handles), and a finalizer runs where no time limit reaches it: while a
 // state closes, or inside any allocation. Lua marks an object for
 // finalization only when setmetatable gives it a metatable with a raw __gc
-// field, so refusing that one case is enough. [-0, +1]
+// field, so refusing that one case is enough. Upvalue 1 is Lua's own
+// function, run in this very call (not through lua_call): its argument errors
+// then name the function the script called, as found in the script's code or
+// in the loaded modules (_G.setmetatable), instead of "?". [-0, +1]
 int GuardedSetMetatable(lua_State* L) {
   if (lua_type(L, 2) == LUA_TTABLE) {
     lua_pushliteral(L, "__gc");
@@ -47,10 +50,7 @@ int GuardedSetMetatable(lua_State* L) {
     lua_pop(L, 1);
     if (finalizer) return luaL_argerror(L, 2, "插件不能使用 __gc 元方法");
   }
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, lua_gettop(L) - 1, 1);
-  return 1;
+  return lua_tocfunction(L, lua_upvalueindex(1))(L);
 }
 
 // The message handler that xpcall really installs; upvalue 1 is the script's.

@@ -1,6 +1,7 @@
-// Lua's own test files for the libraries a plugin gets, run in a plugin's state
-// with the program's Lua (every change to those libraries in place): ordinary
-// arguments still give Lua's results.
+// Lua's own test files for the libraries a plugin gets and for the language,
+// run in a plugin's state with the program's Lua (every change to those
+// libraries and every function the sandbox replaces in place): ordinary
+// programs still get Lua's results and Lua's error messages.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,6 +43,7 @@ void AddTestFileNeeds(lua_State* L) {
       {LUA_OSLIBNAME, luaopen_os},
       {LUA_IOLIBNAME, luaopen_io},
       {LUA_COLIBNAME, luaopen_coroutine},
+      {LUA_DBLIBNAME, luaopen_debug},
       {LUA_LOADLIBNAME, luaopen_package},
   };
   for (const luaL_Reg& library : libraries) {
@@ -77,7 +79,9 @@ TEST_P(LuaTestFile, PassesInAPluginState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LuaConformance, LuaTestFile,
-                         testing::Values("pm", "strings", "sort", "tpack", "utf8", "nextvar", "math"),
+                         testing::Values("pm", "strings", "sort", "tpack", "utf8", "nextvar", "math", "calls",
+                                         "closure", "constructs", "coroutine", "errors", "events", "goto",
+                                         "literals", "vararg"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

@@ -1,7 +1,7 @@
 // What plugin authors read, checked against the program: every Lua example of
 // the guide (docs/plugins.md) runs through the host beside the shipped
 // basic.lua and prints what the guide shows, and the editor stubs
-// (plugins/types/host.lua) declare exactly the fields that scripts find.
+// (lua-types/host.lua) declare exactly the fields that scripts find.
 //
 // In the guide, a ```lua block is one plugin script. An HTML comment right
 // before it may name the file and the command lines to type:
@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,6 +25,7 @@
 #include "console/command_line.h"
 #include "host/plugin_host.h"
 #include "host_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace qv {
 namespace {
@@ -275,7 +277,7 @@ end }
 )";
 
 TEST(PluginTypes, StubsDeclareExactlyTheFieldsScriptsFind) {
-  const std::string stubs = test::ReadBytes(test::SourcePath(L"plugins\\types\\host.lua"));
+  const std::string stubs = test::ReadBytes(test::SourcePath(L"lua-types\\host.lua"));
   ASSERT_TRUE(StartsWith(stubs, "---@meta")) << "the stubs must stay a meta file that no program runs";
   const std::set<std::string> declared = DeclaredNames(stubs);
 
@@ -288,6 +290,28 @@ TEST(PluginTypes, StubsDeclareExactlyTheFieldsScriptsFind) {
 
   for (const std::string& name : found) EXPECT_TRUE(declared.count(name)) << name << " is missing from the stubs";
   for (const std::string& name : declared) EXPECT_TRUE(found.count(name)) << name << " is not in the program";
+}
+
+// Every folder in plugins/ is the data folder of the plugin of that name, so
+// nothing shipped may be one: the stubs lie beside plugins/, and .luarc.json
+// reaches them from there.
+TEST(PluginTypes, EditorsReachTheStubsBesideThePluginsFolder) {
+  const std::wstring plugins = test::SourcePluginsDir();
+  const auto config = nlohmann::json::parse(test::ReadBytes(plugins + L"\\.luarc.json"));
+  const auto& libraries = config.at("workspace").at("library");
+  ASSERT_EQ(libraries.size(), 1u);
+  EXPECT_TRUE(test::FileExists(plugins + L"\\" + Utf8ToWide(libraries[0].get<std::string>()) + L"\\host.lua"))
+      << libraries[0];
+
+  WIN32_FIND_DATAW entry{};
+  HANDLE find = FindFirstFileW((plugins + L"\\*").c_str(), &entry);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    EXPECT_FALSE(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) << WideToUtf8(name) << " is a folder in plugins";
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
 }
 
 }  // namespace
