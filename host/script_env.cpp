@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "host/api/host_table.h"
+#include "host/api/own_actions.h"
 #include "host/lua/library_limits.h"
 #include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
@@ -125,6 +126,9 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
   lua_setfield(L, -2, "version");
   luaL_setfuncs(L, kHostFunctions, 0);
   AddCapabilities(L);
+  AddTimerFunctions(L);
+  AddNotifyFunction(L);
+  AddMenuRemoveFunction(L);
   lua_setglobal(L, "host");
   InstallSandboxGuards(L);
   if (host.onStateCreated) host.onStateCreated(L);
@@ -179,6 +183,7 @@ void CloseAllPlugins(PluginHost& host) {
       if (record->luaState) LeaveStateBehind(*record);
     }
   }
+  host.timers.Clear();
   host.commands.clear();
   host.commandList.clear();
   host.menuItems.clear();
