@@ -22,9 +22,9 @@ std::wstring ReloadNoticeText(const std::vector<std::wstring>& changedNames) {
     distinct.push_back(name);
   }
   if (distinct.empty()) return L"[插件] 插件文件夹有改动，自动重新加载。";
-  std::wstring text = L"[插件] " + distinct.back();
-  if (distinct.size() > 1) text += L" 等 " + DecimalText(static_cast<long long>(distinct.size())) + L" 个脚本";
-  return text + L" 有改动，自动重新加载。";
+  std::wstring text = L"[插件] " + distinct.back() + L" ";
+  if (distinct.size() > 1) text += L"等 " + DecimalText(static_cast<long long>(distinct.size())) + L" 个脚本";
+  return text + L"有改动，自动重新加载。";
 }
 
 bool ReloadOnSaveSetting(std::string_view settingsText) {

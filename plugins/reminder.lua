@@ -82,7 +82,7 @@ local function fire(item)
   remove(item)
   save()
   local ok, reason = host.notify(item.text, "提醒")
-  print("[提醒] " .. item.text .. (ok and "" or "（通知没有显示：" .. tostring(reason) .. "）"))
+  say("[提醒] " .. item.text .. (ok and "" or "（通知没有显示：" .. tostring(reason) .. "）"))
 end
 
 -- Gives the item a timer for its due time (in steps when it is far away).

@@ -3,6 +3,7 @@
 // notifications reach the notification area and a click on them shows the
 // console, saving a script reloads once, and the plugin manager holds 60
 // plugins inside the screen and scrolls.
+#include <windows.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -166,7 +167,8 @@ TEST_F(PluginEventsTest, SavingAScriptReloadsOnceAndNeverDuringACommand) {
   Sleep(200);
   ASSERT_TRUE(WriteBytes(script, "host.register{ name = 'watched', run = function() print('改过了') end }\n"));
   ASSERT_TRUE(app.WaitForLogMatch([&](const std::wstring& log) { return CountOccurrences(log, notice) == 2; }));
-  EXPECT_TRUE(Before(app.ReadLog(), L"忙完了", notice + L"\r\n"));
+  const std::wstring log = app.ReadLog();
+  EXPECT_LT(log.find(L"忙完了"), log.rfind(notice)) << "the reload did not wait for the command";
   ASSERT_TRUE(app.WaitForLogMatch([](const std::wstring& log) { return CountOccurrences(log, L"[插件] 已加载") == 3; }));
   Run(L"watched", L"改过了");
   EXPECT_NUMBERED(Log());
@@ -230,11 +232,14 @@ TEST_F(PluginEventsTest, ManagerWithSixtyPluginsStaysOnTheScreenAndScrolls) {
       SaveScreenshot(L"manager-60-end-96");
       // Home scrolls back; again the row under the pointer toggles.
       app.PressKey(VK_HOME, manager);
+      app.Settle();
+      SaveScreenshot(L"manager-60-home-96");
       ClickAt(manager, scale(100), scale(48) + 3 * scale(34) + scale(17));
       ASSERT_TRUE(WaitUntil([&] { return ReadBytes(DisabledFile()) == "plugin-manager.lua\r\n"; }))
           << ReadBytes(DisabledFile());
     }
     app.Kill();
+    DeleteFileW(DisabledFile().c_str());
   }
 }
 

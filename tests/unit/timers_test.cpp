@@ -79,6 +79,7 @@ TEST(TimerSchedule, BoundsOfIntervalsAndOfLiveTimersPerPlugin) {
     EXPECT_EQ(added.refusal, row.refusal) << row.delay;
     EXPECT_EQ(added.id != 0, row.refusal == TimerRefusal::kNone) << row.delay;
   }
+  schedule.RemoveOwner(&kB);
   for (std::size_t i = 0; i < kTimersPerPluginLimit; ++i) EXPECT_NE(schedule.Add(&kA, 1000, false, 0).id, 0);
   EXPECT_EQ(schedule.Add(&kA, 1000, false, 0).refusal, TimerRefusal::kTooMany);
   EXPECT_EQ(schedule.Check(&kB, 1000), TimerRefusal::kNone);  // the limit is per plugin
@@ -98,7 +99,7 @@ TEST(NotificationRate, AtMostTenPerPluginInAnyMinute) {
   } rows[] = {
       {1000, L"a.lua", 12, 10}, {1000, L"b.lua", 1, 1}, {60999, L"a.lua", 1, 0},
       {61000, L"a.lua", 11, 10},  // the first ten are a minute old
-      {61000, L"b.lua", 9, 9},  {61001, L"b.lua", 1, 0},
+      {61000, L"b.lua", 9, 9},  {61001, L"b.lua", 2, 1},
   };
   for (const auto& row : rows) {
     time.now = row.now;
@@ -129,6 +130,12 @@ TEST(ReloadOnSave, ScriptNamesNoticeAndSetting) {
                   {"{broken", true},                     {"[false]", true},
                   {"", true}};
   for (const auto& s : settings) EXPECT_EQ(ReloadOnSaveSetting(s.text), s.on) << s.text;
+}
+
+int CountOccurrencesOf(const std::wstring& text, const std::wstring& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) ++count;
+  return count;
 }
 
 // A host whose timers run on a test clock.
@@ -165,9 +172,12 @@ TEST(PluginTimers, RunLikeCommandsAndEndWithTheirPluginsState) {
   EXPECT_EQ(t.Advance(99), L"");
   EXPECT_EQ(t.Advance(1), L"tick 1\r\n");
   // A failing run is reported once, with its plugin, and cancelled.
+  // (The failing one was due first, at 120.)
   const std::wstring failed = t.Advance(100);
-  EXPECT_EQ(failed.rfind(L"tick 2\r\n插件错误：t.lua 的定时器出错，已取消：", 0), 0u) << failed;
+  EXPECT_EQ(failed.rfind(L"插件错误：t.lua 的定时器出错，已取消：", 0), 0u) << failed;
   EXPECT_NE(failed.find(L"t.lua:4: boom"), std::wstring::npos) << failed;
+  EXPECT_EQ(failed.substr(failed.size() - 8), L"tick 2\r\n") << failed;
+  EXPECT_EQ(CountOccurrencesOf(failed, L"插件错误"), 1);
   EXPECT_EQ(t.Advance(50), L"once\ttrue\r\n");
   EXPECT_EQ(t.Advance(1000), L"");
   EXPECT_EQ(t.host.timers.Size(), 0u);
