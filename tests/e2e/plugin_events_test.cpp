@@ -216,7 +216,7 @@ TEST_F(PluginEventsTest, ManagerWithSixtyPluginsStaysOnTheScreenAndScrolls) {
     const int rows = (height - scale(70) - scale(50)) / scale(34);
     EXPECT_EQ(height, scale(70) + rows * scale(34) + scale(50));
     EXPECT_LT(rows, 60);
-    SaveScreenshot(L"manager-60-top-" + std::to_wstring(dpi));
+    SaveScreenshot(L"manager-60-top-" + std::to_wstring(dpi), 500);
 
     if (dpi == 96) {
       // One wheel notch down: three rows; the top row is now p03.lua.
