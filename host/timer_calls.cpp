@@ -30,7 +30,9 @@ void CallTimer(PluginHost& host, PluginRecord& owner, const TimerEntry& timer, s
     failure = PopErrorText(L);
     if (failure.empty()) failure = L"(没有错误信息)";
     // The run itself may have cancelled a repeating timer already.
-    if (host.timers.Cancel(&owner, timer.id)) luaL_unref(L, LUA_REGISTRYINDEX, timer.functionRef);
+    bool cancelled = false;
+    WithHostData([&] { cancelled = host.timers.Cancel(&owner, timer.id).has_value(); });
+    if (cancelled) luaL_unref(L, LUA_REGISTRYINDEX, timer.functionRef);
   } else if (timer.interval == 0) {
     luaL_unref(L, LUA_REGISTRYINDEX, timer.functionRef);
   }

@@ -13,14 +13,15 @@ namespace {
 // host.menu_remove(label): true when the calling plugin had entries with this
 // label (all of them are gone), false otherwise.
 int HostMenuRemove(lua_State* L) {
-  const char* label = luaL_checkstring(L, 1);
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
-  const std::wstring wideLabel = WideUpToZero(label);
-  const std::wstring plugin = FileNameOf(record->path);
-  const auto removed = std::erase_if(
-      host->menuItems, [&](const MenuItem& item) { return item.plugin == plugin && item.label == wideLabel; });
+  const std::wstring label = WideUpToZero(luaL_checkstring(L, 1));
+  std::size_t removed = 0;
+  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+        const std::wstring plugin = FileNameOf(record.path);
+        removed = std::erase_if(
+            host.menuItems, [&](const MenuItem& item) { return item.plugin == plugin && item.label == label; });
+      })) {
+    return 0;
+  }
   lua_pushboolean(L, removed > 0);
   return 1;
 }

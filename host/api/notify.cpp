@@ -4,7 +4,6 @@
 #include "base/text.h"
 #include "host/api/own_actions.h"
 #include "host/lua/lua_glue.h"
-#include "host/lua/script_thread.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -23,9 +22,6 @@ int HostNotify(lua_State* L) {
   size_t textLength = 0;
   const char* text = luaL_checklstring(L, 1, &textLength);
   const char* title = luaL_optstring(L, 2, nullptr);
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
   const std::wstring wideText = Utf8ToWide(std::string_view(text, textLength));
   const std::wstring wideTitle = title ? WideUpToZero(title) : std::wstring(kProgramTitle);
   if (wideText.empty()) return PushRefusal(L, L"通知的文字是空的");
@@ -35,11 +31,16 @@ int HostNotify(lua_State* L) {
   if (wideTitle.size() > kMaxNotifyTitleLength) {
     return PushRefusal(L, L"通知的标题太长：最多 " + DecimalText(kMaxNotifyTitleLength) + L" 个字符");
   }
-  if (!host->notifications.Allow(FileNameOf(record->path))) {
+  bool allowed = false;
+  const bool reached = WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    allowed = host.notifications.Allow(FileNameOf(record.path));
+  });
+  if (!reached) return 0;
+  if (!allowed) {
     return PushRefusal(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
   }
   bool shown = false;
-  if (host->onNotify) RunOnOwner([&] { shown = host->onNotify(wideTitle, wideText); });
+  RunHostAction(L, [&](PluginHost& host) { shown = host.onNotify && host.onNotify(wideTitle, wideText); });
   if (!shown) return PushRefusal(L, L"无法显示通知");
   lua_pushboolean(L, 1);
   return 1;

@@ -25,11 +25,11 @@ std::wstring RefusalText(TimerRefusal refusal) {
 int AddTimer(lua_State* L, bool repeat) {
   const lua_Integer delay = luaL_checkinteger(L, 1);
   luaL_checktype(L, 2, LUA_TFUNCTION);
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
   // Checked before the reference is taken, so a refused timer holds nothing.
-  const TimerRefusal refusal = host->timers.Check(record, delay);
+  TimerRefusal refusal = TimerRefusal::kNone;
+  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) { refusal = host.timers.Check(&record, delay); })) {
+    return 0;
+  }
   if (refusal != TimerRefusal::kNone) {
     lua_pushnil(L);
     PushWide(L, RefusalText(refusal));
@@ -37,10 +37,13 @@ int AddTimer(lua_State* L, bool repeat) {
   }
   lua_pushvalue(L, 2);
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
-  host = HostFrom(L);  // luaL_ref may have run a collection step
-  record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
-  lua_pushinteger(L, host->timers.Add(record, delay, repeat, reference).id);
+  std::int64_t id = 0;
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) { id = host.timers.Add(&record, delay, repeat, reference).id; });
+  if (id == 0) {
+    luaL_unref(L, LUA_REGISTRYINDEX, reference);
+    return 0;
+  }
+  lua_pushinteger(L, id);
   return 1;
 }
 
@@ -51,10 +54,10 @@ int HostEvery(lua_State* L) { return AddTimer(L, true); }
 // host.cancel(id): true when the plugin's timer with this id was waiting.
 int HostCancel(lua_State* L) {
   const lua_Integer id = luaL_checkinteger(L, 1);
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
-  const std::optional<TimerEntry> cancelled = host->timers.Cancel(record, id);
+  std::optional<TimerEntry> cancelled;
+  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) { cancelled = host.timers.Cancel(&record, id); })) {
+    return 0;
+  }
   if (cancelled) luaL_unref(L, LUA_REGISTRYINDEX, cancelled->functionRef);
   lua_pushboolean(L, cancelled.has_value());
   return 1;
