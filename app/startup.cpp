@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/desktop.h"
+#include "app/plugin_events.h"
 #include "base/files.h"
 #include "console/globals.h"
 #include "base/system_calls.h"
@@ -59,7 +60,11 @@ class RunHost {
     host.onOpenPluginManager = OpenPluginManager;
     host.onCallBegin = BeginScriptCall;
     host.onCallWait = PumpDuringCall;
-    host.onCallEnd = EndScriptCall;
+    host.onCallEnd = [] {
+      EndScriptCall();
+      AfterScriptCall();
+    };
+    host.onNotify = ShowNotification;
     host.onSetClipboard = [](const std::wstring& text) { return SetClipboardText(MainWindow, text); };
     host.onGetClipboard = [] { return GetClipboardText(MainWindow); };
     host.onOpen = [](const std::wstring& target, bool folder) { return OpenInShell(MainWindow, target, folder); };
@@ -71,6 +76,16 @@ class RunHost {
   }
   RunHost(const RunHost&) = delete;
   RunHost& operator=(const RunHost&) = delete;
+};
+
+// Timers, reload on save and notifications, from the main window's creation
+// to the end of the run.
+class RunPluginEvents {
+ public:
+  RunPluginEvents() { StartPluginEvents(); }
+  ~RunPluginEvents() { StopPluginEvents(); }
+  RunPluginEvents(const RunPluginEvents&) = delete;
+  RunPluginEvents& operator=(const RunPluginEvents&) = delete;
 };
 
 // The shared brushes of the run, deleted when it ends.
@@ -152,6 +167,7 @@ int RunProgram(HINSTANCE instance, int showCommand) {
   if (!brushes.Complete()) return FailStartup(L"创建绘图资源失败。");
   if (const wchar_t* failure = RegisterWindowClasses()) return FailStartup(failure);
   if (!CreateMainWindow(showCommand)) return FailStartup(L"创建主窗口失败。");
+  const RunPluginEvents events;
   return RunMessageLoop();
 }
 

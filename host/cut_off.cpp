@@ -26,6 +26,7 @@ void CutOffPlugin(PluginHost& host, PluginRecord& record) {
 
 void ForgetRegistrations(PluginHost& host, const PluginRecord& record) {
   std::erase_if(host.commands, [&](const CommandEntry& entry) { return entry.owner == &record; });
+  host.timers.RemoveOwner(&record);
   const std::wstring fileName = FileNameOf(record.path);
   std::erase_if(host.menuItems, [&](const MenuItem& item) { return item.plugin == fileName; });
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/timers.h"
 #include "sysinfo/system_info.h"
 
 struct lua_State;
@@ -92,6 +93,12 @@ struct PluginHost {
   std::function<bool(const std::wstring& text)> onSetClipboard;
   std::function<std::optional<std::wstring>()> onGetClipboard;
   std::function<bool(const std::wstring& target, bool folder)> onOpen;
+  // host.notify: shows a notification; true when it was shown.
+  std::function<bool(const std::wstring& title, const std::wstring& text)> onNotify;
+  // The plugins' timers (their functions live in the owners' states) and how
+  // many notifications each plugin showed lately.
+  TimerSchedule timers;
+  NotificationRate notifications;
   bool reloadRequested = false;
   bool basicLoaded = false;
   bool skipLoadingRequested = false;
@@ -197,6 +204,12 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text);
 // The error text with a hint in Chinese after its first line when it is one
 // that newcomers meet (a library the sandbox leaves out, the memory cap).
 std::wstring WithNewcomerHint(const std::wstring& error);
+
+// ---- Timers -------------------------------------------------------------------
+// Owning thread: runs the earliest due timer like a command (on the script
+// thread, with the time limit); a run that fails is reported and its timer
+// cancelled. False when none is due, or a call or a load pass is running.
+bool RunDueTimer(PluginHost& host);
 
 // ---- Display lists ------------------------------------------------------------
 void RebuildSummaries(PluginHost& host);

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "host/api/host_table.h"
+#include "host/api/own_actions.h"
 #include "host/lua/library_limits.h"
 #include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
@@ -122,6 +123,9 @@ int OpenEnvironment(lua_State* L) {
   lua_setfield(L, -2, "version");
   luaL_setfuncs(L, kHostFunctions, 0);
   AddCapabilities(L);
+  AddTimerFunctions(L);
+  AddNotifyFunction(L);
+  AddMenuRemoveFunction(L);
   lua_setglobal(L, "host");
   InstallSandboxGuards(L);
   if (record.host->onStateCreated) record.host->onStateCreated(L);
@@ -234,6 +238,7 @@ void CloseAllPlugins(PluginHost& host) {
       if (record->luaState) LeaveStateBehind(*record);
     }
   }
+  host.timers.Clear();
   host.commands.clear();
   host.commandList.clear();
   host.menuItems.clear();

@@ -171,3 +171,37 @@ function host.open(target) end
 ---程序启动以来的毫秒数（单调时钟，带小数），用来计时。
 ---@return number
 function host.clock() end
+
+---`ms` 毫秒之后运行一次 `fn`（像命令一样：在脚本线程上、同样的 5 秒限制、输出进入输出区）。
+---`ms` 至少 50、至多 2147483647；每个插件同时最多 100 个定时器。运行出错的定时器报告一次并取消。
+---插件重新加载、被停用、被切断或程序退出时，它的定时器全部结束。
+---@param ms integer
+---@param fn fun()
+---@return integer|nil id 交给 host.cancel 的编号；超出限制时为 nil
+---@return string? reason 超出限制的原因（中文）
+function host.after(ms, fn) end
+
+---每隔 `ms` 毫秒运行一次 `fn`，直到 host.cancel 或插件的状态结束。限制同 host.after。
+---@param ms integer
+---@param fn fun()
+---@return integer|nil id
+---@return string? reason
+function host.every(ms, fn) end
+
+---取消本插件编号为 `id` 的定时器。
+---@param id integer
+---@return boolean cancelled 定时器还在等待并且已取消时为 true
+function host.cancel(id) end
+
+---在通知区域显示一条通知（Windows 10/11 上是一条通知消息），点击它会显示程序窗口。
+---文字最多 255 个字符，标题最多 63 个字符（省略时是程序名）；每个插件每分钟最多 10 条。
+---@param text string
+---@param title? string
+---@return true|nil ok
+---@return string? reason 没有显示的原因（中文）
+function host.notify(text, title) end
+
+---删除本插件添加的、文字为 `label` 的菜单项（同名的都删除）。
+---@param label string
+---@return boolean removed 删除了至少一项时为 true
+function host.menu_remove(label) end

@@ -41,6 +41,12 @@ constexpr int kHintGap = 12;
 
 }  // namespace
 
+RECT ScrollTrackRect(const RECT& list, int dpi) {
+  const int right = list.right - ScaleAt(kScrollBarGap, dpi);
+  return RECT{right - ScaleAt(kScrollBarWidth, dpi), list.top + ScaleAt(kScrollBarGap, dpi), right,
+              list.bottom - ScaleAt(kScrollBarGap, dpi)};
+}
+
 // ---- Menu window --------------------------------------------------------------
 
 int MenuRowHeight(int lineHeight, int dpi) {
@@ -74,9 +80,15 @@ RECT MenuRowRect(const RECT& client, int index, int rowHeight, int dpi) {
   return RECT{1, top, client.right - 1, top + rowHeight};
 }
 
-RECT MenuLabelRect(const RECT& row, int dpi) {
-  return RECT{row.left + ScaleAt(kMenuLabelLeft, dpi), row.top, row.right - ScaleAt(kMenuLabelRight, dpi),
+RECT MenuLabelRect(const RECT& row, int dpi, bool scrolls) {
+  const int scrollBar = scrolls ? ScaleAt(kScrollBarWidth + kScrollBarGap, dpi) : 0;
+  return RECT{row.left + ScaleAt(kMenuLabelLeft, dpi), row.top, row.right - ScaleAt(kMenuLabelRight, dpi) - scrollBar,
               row.bottom};
+}
+
+RECT MenuListRect(const RECT& client, int visibleCount, int rowHeight, int dpi) {
+  const RECT first = MenuRowRect(client, 0, rowHeight, dpi);
+  return RECT{first.left, first.top, first.right, first.top + rowHeight * visibleCount};
 }
 
 RECT MenuEmptyTextRect(const RECT& client, int rowHeight, int dpi) {
@@ -100,6 +112,20 @@ SIZE ManagerWindowSize(std::size_t rowCount, int dpi) {
                                                ScaleAt(kManagerFooterHeight, dpi)};
 }
 
+int ManagerVisibleRows(std::size_t rowCount, int maxHeight, int dpi) {
+  const int fixed = ScaleAt(kManagerHeaderHeight, dpi) + ScaleAt(kManagerFooterHeight, dpi);
+  const int fit = std::max((maxHeight - fixed) / ScaleAt(kManagerRowHeight, dpi), 1);
+  return static_cast<int>(std::min<std::size_t>(rowCount, static_cast<std::size_t>(fit)));
+}
+
+POINT KeepInsideWorkArea(POINT origin, SIZE size, const RECT& workArea) {
+  const auto keep = [](LONG at, LONG length, LONG low, LONG high) {
+    return std::max(std::min(at, high - length), low);
+  };
+  return POINT{keep(origin.x, size.cx, workArea.left, workArea.right),
+               keep(origin.y, size.cy, workArea.top, workArea.bottom)};
+}
+
 POINT ManagerWindowOrigin(const RECT& consoleClientOnScreen, SIZE size) {
   const int width = consoleClientOnScreen.right - consoleClientOnScreen.left;
   const int height = consoleClientOnScreen.bottom - consoleClientOnScreen.top;
@@ -116,6 +142,11 @@ RECT ManagerRowRect(const RECT& client, int index, int dpi) {
   const int rowHeight = ScaleAt(kManagerRowHeight, dpi);
   return RECT{ScaleAt(1, dpi), listTop + rowHeight * index, client.right - ScaleAt(1, dpi),
               listTop + rowHeight * (index + 1)};
+}
+
+RECT ManagerListRect(const RECT& client, int visibleRows, int dpi) {
+  const RECT first = ManagerRowRect(client, 0, dpi);
+  return RECT{first.left, first.top, first.right, first.top + ScaleAt(kManagerRowHeight, dpi) * visibleRows};
 }
 
 RECT ManagerLabelRect(const RECT& row, int dpi) {
@@ -145,21 +176,26 @@ ManagerFooter ManagerFooterRects(const RECT& client, int dpi) {
   return footer;
 }
 
-int ManagerRowAt(int y, std::size_t rowCount, int dpi) {
+int ManagerRowAt(int y, std::size_t slotCount, int dpi) {
   const int listTop = ScaleAt(kManagerListTop, dpi);
   if (y < listTop) return -1;
   const std::size_t index = static_cast<std::size_t>((y - listTop) / ScaleAt(kManagerRowHeight, dpi));
-  return index < rowCount ? static_cast<int>(index) : -1;
+  return index < slotCount ? static_cast<int>(index) : -1;
 }
 
-ManagerHit ManagerHitTest(const RECT& client, POINT p, std::size_t rowCount, bool hasHost, int dpi) {
+ManagerHit ManagerHitTest(const RECT& client, POINT p, const ListScroll& list, bool hasHost, int dpi) {
   const ManagerFooter footer = ManagerFooterRects(client, dpi);
   if (PtInRect(&footer.apply, p)) return ManagerHit{ManagerTarget::Apply, -1};
   if (PtInRect(&footer.close, p)) return ManagerHit{ManagerTarget::Close, -1};
   if (!hasHost) return ManagerHit{};
-  const int row = ManagerRowAt(p.y, rowCount, dpi);
-  if (row < 0) return ManagerHit{};
-  return ManagerHit{ManagerTarget::Row, row};
+  const int slots = std::min(list.visible, list.count);
+  const RECT shown = ManagerListRect(client, slots, dpi);
+  if (Scrolls(list) && PtInRect(&shown, p) && p.x >= ScrollTrackRect(shown, dpi).left) {
+    return ManagerHit{ManagerTarget::ScrollBar, -1};
+  }
+  const int slot = ManagerRowAt(p.y, static_cast<std::size_t>(std::max(slots, 0)), dpi);
+  if (slot < 0 || list.top + slot >= list.count) return ManagerHit{};
+  return ManagerHit{ManagerTarget::Row, list.top + slot};
 }
 
 std::wstring PluginRowLabel(const PluginSummary& row) { return (row.enabled ? L"[x] " : L"[ ] ") + row.name; }

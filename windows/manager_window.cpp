@@ -5,6 +5,7 @@
 
 #include <windowsx.h>
 
+#include <optional>
 #include <string>
 
 #include "base/files.h"
@@ -32,6 +33,54 @@ constexpr wchar_t kHintText[] = L"点击行切换，Esc 放弃修改";
 constexpr UINT_PTR kKeepAboveOwnerTimer = 1;
 constexpr UINT kKeepAboveOwnerDelayMs = 100;
 
+// The one manager window's list: how many rows fit (fixed when it opens, so
+// that the window stays inside the work area) and where it is scrolled to,
+// and a drag of the scroll bar's thumb.
+struct ManagerView {
+  int visibleRows = 0;
+  int top = 0;
+  bool dragging = false;
+  int grabOffset = 0;  // from the thumb's top to the pointer
+};
+
+ManagerView& View() {
+  static ManagerView view;
+  return view;
+}
+
+ListScroll CurrentList() {
+  ListScroll list;
+  list.count = GlobalHost ? static_cast<int>(GlobalHost->pluginList.size()) : 0;
+  list.visible = View().visibleRows;
+  list.top = ClampScrollTop(list, View().top);
+  return list;
+}
+
+RECT ClientRect(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  return client;
+}
+
+RECT TrackRect(HWND window) {
+  return ScrollTrackRect(ManagerListRect(ClientRect(window), View().visibleRows, CurrentDpi), CurrentDpi);
+}
+
+void ScrollTo(HWND window, int top) {
+  const int clamped = ClampScrollTop(CurrentList(), top);
+  if (clamped == View().top) return;
+  View().top = clamped;
+  InvalidateRect(window, nullptr, FALSE);
+}
+
+void DrawScrollBar(HDC dc, const RECT& client, const ListScroll& list) {
+  if (!Scrolls(list)) return;
+  const RECT track = ScrollTrackRect(ManagerListRect(client, list.visible, CurrentDpi), CurrentDpi);
+  FillRect(dc, &track, SharedBrushes.highlight.get());
+  const RECT thumb = ScrollThumbRect(track, list, ScaleAt(kMinScrollThumb, CurrentDpi));
+  FillRect(dc, &thumb, SharedBrushes.border.get());
+}
+
 void DrawButton(HDC dc, const RECT& button, const wchar_t* text) {
   FrameRect(dc, &button, SharedBrushes.border.get());
   DrawTextLine(dc, Console().uiFont.get(), text, button, kTextColor, DT_VCENTER | DT_CENTER);
@@ -55,7 +104,11 @@ void OnPaint(HWND window) {
   DrawTextLine(dc, TitleFont(), kManagerTitle, ManagerTitleRect(client, CurrentDpi), kTextColor, DT_VCENTER);
   if (GlobalHost) {
     const auto& rows = GlobalHost->pluginList;
-    for (size_t i = 0; i < rows.size(); ++i) DrawRow(dc, client, static_cast<int>(i), rows[i]);
+    const ListScroll list = CurrentList();
+    for (int slot = 0; slot < list.visible && list.top + slot < list.count; ++slot) {
+      DrawRow(dc, client, slot, rows[static_cast<size_t>(list.top + slot)]);
+    }
+    DrawScrollBar(dc, client, list);
     const ManagerFooter footer = ManagerFooterRects(client, CurrentDpi);
     DrawTextLine(dc, Console().uiFont.get(), kHintText, footer.hint, kDimTextColor, DT_VCENTER);
     DrawButton(dc, footer.apply, L"应用并重启");
@@ -84,22 +137,61 @@ void OnRowClick(HWND window, int index) {
   if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);
 }
 
+// A click on the thumb starts a drag; above or below it pages.
+void OnScrollBarClick(HWND window, int y) {
+  const ListScroll list = CurrentList();
+  const RECT thumb = ScrollThumbRect(TrackRect(window), list, ScaleAt(kMinScrollThumb, CurrentDpi));
+  if (y < thumb.top) {
+    ScrollTo(window, *ScrollTopForKey(list, VK_PRIOR));
+  } else if (y >= thumb.bottom) {
+    ScrollTo(window, *ScrollTopForKey(list, VK_NEXT));
+  } else {
+    View().dragging = true;
+    View().grabOffset = y - thumb.top;
+    SetCapture(window);
+  }
+}
+
 LRESULT OnLeftButtonDown(HWND window, LPARAM lParam) {
-  RECT client;
-  GetClientRect(window, &client);
   const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  const size_t rows = GlobalHost ? GlobalHost->pluginList.size() : 0;
-  const ManagerHit hit = ManagerHitTest(client, point, rows, GlobalHost != nullptr, CurrentDpi);
+  const ManagerHit hit = ManagerHitTest(ClientRect(window), point, CurrentList(), GlobalHost != nullptr, CurrentDpi);
   switch (hit.target) {
     case ManagerTarget::Apply: OnApply(window); break;
     case ManagerTarget::Close: DestroyWindow(window); break;
     case ManagerTarget::Row: OnRowClick(window, hit.row); break;
+    case ManagerTarget::ScrollBar: OnScrollBarClick(window, point.y); break;
     case ManagerTarget::Nothing: break;
   }
   return 0;
 }
 
+LRESULT OnMouseMove(HWND window, LPARAM lParam) {
+  if (!View().dragging) return 0;
+  const int thumbTop = GET_Y_LPARAM(lParam) - View().grabOffset;
+  ScrollTo(window, ScrollTopForThumb(TrackRect(window), CurrentList(), ScaleAt(kMinScrollThumb, CurrentDpi), thumbTop));
+  return 0;
+}
+
+LRESULT OnLeftButtonUp() {
+  if (View().dragging) ReleaseCapture();
+  return 0;
+}
+
+LRESULT OnCaptureChanged() {
+  View().dragging = false;
+  return 0;
+}
+
+LRESULT OnMouseWheel(HWND window, WPARAM wParam) {
+  ScrollTo(window, ScrollTopForWheel(CurrentList(), GET_WHEEL_DELTA_WPARAM(wParam)));
+  return 0;
+}
+
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
+  if (const std::optional<int> top = ScrollTopForKey(CurrentList(), static_cast<UINT>(key))) {
+    ScrollTo(window, *top);
+    return 0;
+  }
   if (key != VK_ESCAPE) return DefWindowProcW(window, WM_KEYDOWN, key, lParam);
   if (Console().callRunning) return 0;
   if (AskYesNo(window, kDiscardQuestion, MB_ICONQUESTION)) {
@@ -142,6 +234,10 @@ LRESULT CALLBACK ManagerWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
+    case WM_LBUTTONUP: return OnLeftButtonUp();
+    case WM_MOUSEMOVE: return OnMouseMove(window, lParam);
+    case WM_MOUSEWHEEL: return OnMouseWheel(window, wParam);
+    case WM_CAPTURECHANGED: return OnCaptureChanged();
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
     case WM_ACTIVATE: return OnActivate(window, wParam, lParam);
     case WM_TIMER: return OnTimer(window, wParam);
@@ -161,8 +257,15 @@ void OpenPluginManager() {
   POINT origin{0, 0};
   ClientToScreen(MainWindow, &origin);
   OffsetRect(&client, origin.x, origin.y);
-  const SIZE size = ManagerWindowSize(GlobalHost ? GlobalHost->pluginList.size() : 0, CurrentDpi);
-  const POINT position = ManagerWindowOrigin(client, size);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(MainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const size_t rows = GlobalHost ? GlobalHost->pluginList.size() : 0;
+  View() = ManagerView{};
+  View().visibleRows = ManagerVisibleRows(rows, work.bottom - work.top, CurrentDpi);
+  const SIZE size = ManagerWindowSize(static_cast<size_t>(View().visibleRows), CurrentDpi);
+  const POINT position = KeepInsideWorkArea(ManagerWindowOrigin(client, size), size, work);
   if (GlobalHost) TakeEnableSnapshot(*GlobalHost);
   HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kManagerWindowClass, kManagerTitle, WS_POPUP | WS_BORDER,
                                 position.x, position.y, size.cx, size.cy, MainWindow, nullptr, AppInstance, nullptr);

@@ -12,10 +12,10 @@ LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void ShowMenuWindow(const RECT& menuButton);
 // Closes the menu; gives the focus back to the input line when asked.
 void HideMenuWindow(bool returnFocus);
-// The entry index at client height y of the menu, or -1.
+// The entry index at client height y of the menu (as scrolled now), or -1.
 int MenuItemAt(int y);
-// Runs the command line of visible entry index (closing the menu first); an
-// index that names no visible entry does nothing.
+// Runs the command line of entry index (closing the menu first); an index
+// that names no entry does nothing.
 void ChooseMenuItem(int index);
 
 }  // namespace qv

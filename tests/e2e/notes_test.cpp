@@ -35,7 +35,7 @@ TEST_F(NotesTest, ANoteOutlivesReloadAndRestartAndCopiesToTheClipboard) {
   const std::wstring note = L"买牛奶  \"两瓶\"";
   Run(L"note " + note, L"已记下第 1 条笔记。");
   Run(L"note 回电话", L"已记下第 2 条笔记。");
-  Run(L"again", L"[插件] 已加载 3/3 个脚本");  // the test basic.lua's reload
+  Run(L"again", L"[插件] 已加载 4/4 个脚本");  // the test basic.lua's reload
   Run(L"note del 2", L"已删除第 2 条笔记：回电话");
   Run(L"notes", L"  1. " + note);
 

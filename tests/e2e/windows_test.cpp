@@ -246,7 +246,7 @@ TEST_F(WindowsTest, DisablingTheManagerWarnsAndRestartKeepsTheState) {
   EXPECT_EQ(restarted.WaitForExit(), 0);
 }
 
-TEST_F(WindowsTest, MenuShowsAtMostTwelveEntriesOrAnEmptyRow) {
+TEST_F(WindowsTest, MenuShowsTwelveRowsAndScrollsPastTwelveEntries) {
   std::string script = TestBasicScript(true);
   for (int i = 1; i <= 13; ++i) {
     script += "host.menu(\"项目 " + std::to_string(i) + "\", \"echo 项目" + std::to_string(i) + "\")\n";
@@ -264,7 +264,7 @@ TEST_F(WindowsTest, MenuShowsAtMostTwelveEntriesOrAnEmptyRow) {
   ClickAt(menu, Scale(60), Scale(2) + 11 * rowHeight + rowHeight / 2);
   WaitForMenu(false);
   EXPECT_TRUE(app.WaitForLog(L"| 项目10\r\n"));
-  // Below the last row (where a thirteenth would be) nothing runs; the menu closes.
+  // Below the last row nothing runs; the menu closes.
   ClickMenuButton();
   WaitForMenu(true);
   std::wstring before = app.ReadLog();
@@ -272,6 +272,15 @@ TEST_F(WindowsTest, MenuShowsAtMostTwelveEntriesOrAnEmptyRow) {
   WaitForMenu(false);
   app.Settle();
   EXPECT_EQ(app.ReadLog(), before);
+  // End scrolls to the last entry, which is then the twelfth row.
+  ClickMenuButton();
+  WaitForMenu(true);
+  app.PressKey(VK_END, menu);
+  app.Settle();
+  SaveScreenshot(L"menu-scrolled");
+  ClickAt(menu, Scale(60), Scale(2) + 11 * rowHeight + rowHeight / 2);
+  WaitForMenu(false);
+  EXPECT_TRUE(app.WaitForLog(L"| 项目13\r\n"));
 }
 
 TEST_F(WindowsTest, EmptyMenuIsOneRowAndEnterDoesNothing) {

@@ -81,15 +81,29 @@ TEST(MenuWindow, ChoosingRunsTheEntrysCommandAfterClosingTheMenu) {
     EXPECT_NE(GetCapture(), menu.menu) << c.what;
   }
 
-  // The thirteenth entry can be chosen neither by index nor by position.
+  // Past twelve entries the list scrolls: the keys and the wheel move the rows
+  // under the pointer, and the thirteenth entry can be chosen.
+  const struct {
+    UINT message;
+    WPARAM wParam;
+    int entryInLastRow;  // index of the entry in row 12 afterwards
+  } scrolls[] = {
+      {WM_KEYDOWN, VK_DOWN, 12}, {WM_KEYDOWN, VK_DOWN, 12},  {WM_KEYDOWN, VK_UP, 11},
+      {WM_KEYDOWN, VK_END, 12},  {WM_KEYDOWN, VK_HOME, 11},  {WM_KEYDOWN, VK_NEXT, 12},
+      {WM_KEYDOWN, VK_PRIOR, 11}, {WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 12},
+      {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 11},
+  };
   menu.Open();
-  scope.output.clear();
-  ChooseMenuItem(12);
-  EXPECT_EQ(scope.output, L"");
-  EXPECT_TRUE(Console().menuOpen);
   EXPECT_EQ(MenuItemAt(RowTop(12)), -1);
-  EXPECT_EQ(MenuItemAt(RowTop(11) + 27), 11);
-  HideMenuWindow(false);
+  for (const auto& s : scrolls) {
+    menu.Send(s.message, s.wParam, 0);
+    EXPECT_EQ(MenuItemAt(RowTop(11) + 27), s.entryInLastRow) << s.message << " " << s.wParam;
+    EXPECT_TRUE(Console().menuOpen);
+  }
+  menu.Send(WM_KEYDOWN, VK_END, 0);
+  scope.output.clear();
+  menu.Send(WM_LBUTTONDOWN, 0, RowTop(11) + 3);
+  EXPECT_EQ(scope.output, L"ran 13\r\n");
 }
 
 TEST(MenuWindow, TheHighlightFollowsTheMouseOnly) {

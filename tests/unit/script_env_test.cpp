@@ -62,8 +62,9 @@ TEST(ScriptEnvironment, HostTableHasEveryFunctionInItsOrder) {
             LUA_OK);
   lua_getglobal(script.record.luaState, "__keys");
   EXPECT_STREQ(lua_tostring(script.record.luaState, -1),
-               "clear clipboard clock commands data_dir date directory exit list_files menu open plugin_manager "
-               "plugins print read_file register reload skip_loading source store system time version write_file");
+               "after cancel clear clipboard clock commands data_dir date directory every exit list_files menu "
+               "menu_remove notify open plugin_manager plugins print read_file register reload skip_loading source "
+               "store system time version write_file");
 }
 
 TEST(ScriptEnvironment, RegistryHoldsHostAndOwnRecord) {

@@ -110,17 +110,18 @@ class ShippedPlugins : public ::testing::Test {
 TEST_F(ShippedPlugins, LoadCleanlyWithBasicFirst) {
   Load();
   EXPECT_TRUE(host_.basicLoaded);
-  ASSERT_EQ(host_.pluginList.size(), 3u);
+  ASSERT_EQ(host_.pluginList.size(), 4u);
   EXPECT_EQ(host_.pluginList[0].name, L"basic.lua");
   EXPECT_EQ(host_.pluginList[1].name, L"notes.lua");
   EXPECT_EQ(host_.pluginList[2].name, L"plugin-manager.lua");
+  EXPECT_EQ(host_.pluginList[3].name, L"reminder.lua");
   for (const PluginSummary& plugin : host_.pluginList) EXPECT_TRUE(plugin.ok) << WideToUtf8(plugin.name);
 
   // Only the folder line and the summary: no failure, no duplicate, no stray output.
   const std::vector<std::wstring> lines = SplitLines(report_);
   ASSERT_EQ(lines.size(), 2u) << WideToUtf8(report_);
   EXPECT_EQ(lines[0], L"[插件] 目录：" + folder_.path());
-  EXPECT_EQ(lines[1], L"[插件] 已加载 3/3 个脚本，注册 " + DecimalText(host_.commands.size()) + L" 条命令。");
+  EXPECT_EQ(lines[1], L"[插件] 已加载 4/4 个脚本，注册 " + DecimalText(host_.commands.size()) + L" 条命令。");
 }
 
 TEST_F(ShippedPlugins, BasicProvidesTheOrdinaryCommandsEachWithOneLineOfHelp) {
@@ -338,12 +339,13 @@ TEST_F(ShippedPlugins, PluginsShowsStateAndCommandCount) {
   const std::wstring basicCount = DecimalText(host_.pluginList[0].commands);
   ASSERT_EQ(basicCount.size(), 2u) << "the expected alignment below assumes a two-digit count";
   EXPECT_EQ(Run(L"plugins"),
-            L"共 6 个插件：\r\n"
+            L"共 7 个插件：\r\n"
             L"  basic.lua            " + basicCount + L" 条命令  已加载\r\n"
             L"  broken.lua            1 条命令  加载出错\r\n"
             L"  notes.lua             2 条命令  已加载\r\n"
             L"  plugin-manager.lua    1 条命令  已加载\r\n"
             L"  quiet.lua             0 条命令  无命令\r\n"
+            L"  reminder.lua          2 条命令  已加载\r\n"
             L"  switched-off.lua      0 条命令  已停用\r\n"
             L"\r\n");
 }
@@ -493,6 +495,52 @@ TEST_F(ShippedPlugins, CalcEvaluatesArithmeticLikeLua) {
 
 // Whatever a user types after a command, the answer is a message, never a
 // script error, and every block of output ends with one empty line.
+TEST_F(ShippedPlugins, RemindersNotifyOnTimeAndOutliveAReload) {
+  std::wstring notified;
+  host_.onNotify = [&](const std::wstring& title, const std::wstring& text) {
+    notified += title + L": " + text + L"\n";
+    return true;
+  };
+  Load();
+  const struct {
+    const wchar_t* word;
+    const wchar_t* arguments;
+    const wchar_t* output;  // the start of what it prints
+  } steps[] = {
+      {L"reminders", L"", L"没有等待中的提醒。\r\n\r\n"},
+      {L"remind", L"10m 喝水", L"10 分后提醒：喝水\r\n\r\n"},
+      {L"remind", L"1.5h  站起来 走走 ", L"1 小时 30 分后提醒：站起来 走走\r\n\r\n"},
+      {L"remind", L"1s 到点了", L"1 秒后提醒：到点了\r\n\r\n"},
+      {L"remind", L"10x 喝水", L"时长应是数字加单位 s、m 或 h，例如 remind 10m 喝水。\r\n\r\n"},
+      {L"remind", L"8d 喝水", L"时长应是数字加单位"},
+      {L"remind", L"200h 喝水", L"最长只能提醒 7 天之后的事。\r\n\r\n"},
+      {L"remind", L"5m", L"请写上提醒的内容，例如 remind 10m 喝水。\r\n\r\n"},
+      {L"remind", L"cancel 9", L"没有第 9 条提醒，现在共有 3 条。\r\n\r\n"},
+      {L"reminders", L"", L"1. 到点了（"},
+  };
+  for (const auto& step : steps) {
+    const std::wstring output = Run(step.word, step.arguments);
+    EXPECT_EQ(output.rfind(step.output, 0), 0u) << WideToUtf8(step.arguments) << ": " << WideToUtf8(output);
+  }
+  // The one-second reminder is shown by its timer, as a notification and in the log.
+  Sleep(1200);
+  output_.clear();
+  while (RunDueTimer(host_)) {
+  }
+  EXPECT_EQ(output_, L"[提醒] 到点了\r\n\r\n");
+  EXPECT_EQ(notified, L"提醒: 到点了\n");
+  // A reload (or a restart) keeps the pending ones; cancelling forgets one for good.
+  Load();
+  const std::vector<std::wstring> listed = SplitLines(Run(L"reminders"));
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[0].rfind(L"1. 喝水（", 0), 0u) << WideToUtf8(listed[0]);
+  EXPECT_EQ(listed[1].rfind(L"2. 站起来 走走（1 小时 ", 0), 0u) << WideToUtf8(listed[1]);
+  EXPECT_EQ(Run(L"remind", L"cancel 1"), L"已取消提醒：喝水\r\n\r\n");
+  Load();
+  EXPECT_EQ(SplitLines(Run(L"reminders")).size(), 2u);
+  EXPECT_EQ(host_.timers.Size(), 1u);
+}
+
 TEST_F(ShippedPlugins, NoTypingMistakeRaisesAScriptError) {
   Load();
   const std::vector<CommandSummary> commands = host_.commandList;

@@ -109,6 +109,71 @@ TEST(ManagerLayout, WindowSizeGrowsWithTheListTermByTerm) {
   }
 }
 
+TEST(ManagerLayout, NeverTallerThanTheWorkAreaAndKeptInsideIt) {
+  const struct {
+    size_t rows;
+    int workHeight, dpi;
+    int visible, height;
+  } cases[] = {
+      {10, 1200, 96, 10, 460},    {60, 1200, 96, 31, 1174},  {60, 1200, 144, 20, 1200},
+      {60, 768, 96, 19, 766},     {60, 728, 120, 13, 710},   {18, 768, 96, 18, 732},
+      {60, 100, 96, 1, 154},  // a tiny work area still shows one row
+      {0, 1200, 96, 0, 120},
+  };
+  for (const auto& c : cases) {
+    const int visible = ManagerVisibleRows(c.rows, c.workHeight, c.dpi);
+    EXPECT_EQ(visible, c.visible) << c.rows << " rows, " << c.workHeight << " at " << c.dpi;
+    EXPECT_EQ(ManagerWindowSize(static_cast<size_t>(visible), c.dpi).cy, c.height) << c.rows << " at " << c.dpi;
+  }
+  const RECT work{0, 0, 1920, 1040};
+  const struct {
+    POINT origin;
+    SIZE size;
+    POINT kept;
+  } places[] = {
+      {{100, 100}, {440, 460}, {100, 100}},      {{100, -200}, {440, 1000}, {100, 0}},
+      {{1700, 900}, {440, 460}, {1480, 580}},    {{-50, 30}, {440, 2000}, {0, 0}},
+  };
+  for (const auto& p : places) {
+    const POINT kept = KeepInsideWorkArea(p.origin, p.size, work);
+    EXPECT_EQ(kept.x, p.kept.x);
+    EXPECT_EQ(kept.y, p.kept.y);
+  }
+}
+
+TEST(ListScroll, KeysWheelAndScrollBar) {
+  const ListScroll list{60, 31, 10};
+  const struct {
+    UINT key;
+    int top;
+  } keys[] = {{VK_UP, 9}, {VK_DOWN, 11}, {VK_PRIOR, 0}, {VK_NEXT, 29}, {VK_HOME, 0}, {VK_END, 29}};
+  for (const auto& k : keys) EXPECT_EQ(ScrollTopForKey(list, k.key), std::optional<int>(k.top)) << k.key;
+  EXPECT_EQ(ScrollTopForKey(list, VK_RETURN), std::nullopt);
+  EXPECT_EQ(ScrollTopForKey(ListScroll{5, 12, 0}, VK_END), std::optional<int>(0));  // nothing to scroll
+  const struct {
+    int delta, top;
+  } wheel[] = {{WHEEL_DELTA, 7}, {-WHEEL_DELTA, 13}, {-2 * WHEEL_DELTA, 16}, {40, 9}, {-40, 11}, {10 * WHEEL_DELTA, 0},
+               {-20 * WHEEL_DELTA, 29}, {0, 10}};
+  for (const auto& w : wheel) EXPECT_EQ(ScrollTopForWheel(list, w.delta), w.top) << w.delta;
+
+  // A 300-pixel track: a 155-pixel thumb travels 145 pixels over 29 tops.
+  const RECT track{0, 100, 8, 400};
+  const struct {
+    int top, thumbTop, thumbBottom;
+  } thumbs[] = {{0, 100, 255}, {10, 150, 305}, {29, 245, 400}};
+  for (const auto& t : thumbs) {
+    const RECT thumb = ScrollThumbRect(track, ListScroll{60, 31, t.top}, 20);
+    EXPECT_EQ(thumb.top, t.thumbTop) << t.top;
+    EXPECT_EQ(thumb.bottom, t.thumbBottom) << t.top;
+    EXPECT_EQ(ScrollTopForThumb(track, ListScroll{60, 31, 0}, 20, t.thumbTop), t.top) << t.top;
+  }
+  EXPECT_EQ(ScrollTopForThumb(track, list, 20, -500), 0);
+  EXPECT_EQ(ScrollTopForThumb(track, list, 20, 5000), 29);
+  EXPECT_EQ(ScrollThumbRect(track, ListScroll{1000, 12, 0}, 20).bottom, 120);  // never shorter than its minimum
+  const RECT none = ScrollThumbRect(track, ListScroll{12, 12, 0}, 20);
+  EXPECT_TRUE(IsRectEmpty(&none));
+}
+
 TEST(ManagerLayout, WindowIsCentredOnTheConsoleClientArea) {
   struct Case {
     RECT client;
@@ -185,11 +250,29 @@ TEST(ManagerLayout, ClicksHitButtonsFirstThenRowsOnlyWithAHost) {
       {"144: apply", client144, 144, {331, 628}, 10, true, ManagerTarget::Apply, -1},
   };
   for (const Case& c : cases) {
-    const ManagerHit hit = ManagerHitTest(c.client, c.point, c.rows, c.host, c.dpi);
+    const ListScroll list{static_cast<int>(c.rows), static_cast<int>(c.rows), 0};
+    const ManagerHit hit = ManagerHitTest(c.client, c.point, list, c.host, c.dpi);
     EXPECT_EQ(hit.target, c.target) << c.what;
     if (c.target == ManagerTarget::Row) {
       EXPECT_EQ(hit.row, c.row) << c.what;
     }
+  }
+  // 60 rows, 10 shown from row 20: a row slot toggles the row under it, the
+  // scroll bar beside the rows is no row.
+  const struct {
+    POINT point;
+    ManagerTarget target;
+    int row;
+  } scrolled[] = {
+      {{200, 48}, ManagerTarget::Row, 20},        {{200, 387}, ManagerTarget::Row, 29},
+      {{200, 388}, ManagerTarget::Nothing, -1},   {{426, 60}, ManagerTarget::ScrollBar, -1},
+      {{425, 60}, ManagerTarget::Row, 20},        {{426, 388}, ManagerTarget::Nothing, -1},
+      {{400, 430}, ManagerTarget::Close, -1},
+  };
+  for (const auto& c : scrolled) {
+    const ManagerHit hit = ManagerHitTest(client96, c.point, ListScroll{60, 10, 20}, true, 96);
+    EXPECT_EQ(hit.target, c.target) << c.point.x << "," << c.point.y;
+    EXPECT_EQ(hit.row, c.row) << c.point.x << "," << c.point.y;
   }
 }
 

@@ -1,0 +1,56 @@
+// host.notify: a notification from the program, shown by the host's action on
+// the owning thread, with a bounded text and a bounded rate per plugin.
+#include "base/constants.h"
+#include "base/text.h"
+#include "host/api/own_actions.h"
+#include "host/lua/lua_glue.h"
+#include "host/plugin_host.h"
+
+namespace qv {
+
+namespace {
+
+int PushRefusal(lua_State* L, const std::wstring& reason) {
+  lua_pushnil(L);
+  PushWide(L, reason);
+  return 2;
+}
+
+// host.notify(text [, title]): true once shown, or nil and a reason. The
+// title defaults to the program's name.
+int HostNotify(lua_State* L) {
+  size_t textLength = 0;
+  const char* text = luaL_checklstring(L, 1, &textLength);
+  const char* title = luaL_optstring(L, 2, nullptr);
+  const std::wstring wideText = Utf8ToWide(std::string_view(text, textLength));
+  const std::wstring wideTitle = title ? WideUpToZero(title) : std::wstring(kProgramTitle);
+  if (wideText.empty()) return PushRefusal(L, L"通知的文字是空的");
+  if (wideText.size() > kMaxNotifyTextLength) {
+    return PushRefusal(L, L"通知的文字太长：最多 " + DecimalText(kMaxNotifyTextLength) + L" 个字符");
+  }
+  if (wideTitle.size() > kMaxNotifyTitleLength) {
+    return PushRefusal(L, L"通知的标题太长：最多 " + DecimalText(kMaxNotifyTitleLength) + L" 个字符");
+  }
+  bool allowed = false;
+  const bool reached = WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    allowed = host.notifications.Allow(FileNameOf(record.path));
+  });
+  if (!reached) return 0;
+  if (!allowed) {
+    return PushRefusal(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
+  }
+  bool shown = false;
+  RunHostAction(L, [&](PluginHost& host) { shown = host.onNotify && host.onNotify(wideTitle, wideText); });
+  if (!shown) return PushRefusal(L, L"无法显示通知");
+  lua_pushboolean(L, 1);
+  return 1;
+}
+
+}  // namespace
+
+void AddNotifyFunction(lua_State* L) {
+  const luaL_Reg functions[] = {{"notify", HostNotify}, {nullptr, nullptr}};
+  luaL_setfuncs(L, functions, 0);
+}
+
+}  // namespace qv
