@@ -13,7 +13,7 @@ namespace {
 // host.menu_remove(label): true when the calling plugin had entries with this
 // label (all of them are gone), false otherwise.
 int HostMenuRemove(lua_State* L) {
-  const std::wstring label = WideUpToZero(luaL_checkstring(L, 1));
+  const std::wstring label = CheckText(L, 1);
   std::size_t removed = 0;
   if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) {
         const std::wstring plugin = FileNameOf(record.path);

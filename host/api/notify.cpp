@@ -10,26 +10,17 @@ namespace qv {
 
 namespace {
 
-int PushRefusal(lua_State* L, const std::wstring& reason) {
-  lua_pushnil(L);
-  PushWide(L, reason);
-  return 2;
-}
-
 // host.notify(text [, title]): true once shown, or nil and a reason. The
 // title defaults to the program's name.
 int HostNotify(lua_State* L) {
-  size_t textLength = 0;
-  const char* text = luaL_checklstring(L, 1, &textLength);
-  const char* title = luaL_optstring(L, 2, nullptr);
-  const std::wstring wideText = Utf8ToWide(std::string_view(text, textLength));
-  const std::wstring wideTitle = title ? WideUpToZero(title) : std::wstring(kProgramTitle);
-  if (wideText.empty()) return PushRefusal(L, L"通知的文字是空的");
+  const std::wstring wideText = CheckText(L, 1);
+  const std::wstring wideTitle = OptText(L, 2, kProgramTitle);
+  if (wideText.empty()) return PushFailure(L, L"通知的文字是空的");
   if (wideText.size() > kMaxNotifyTextLength) {
-    return PushRefusal(L, L"通知的文字太长：最多 " + DecimalText(kMaxNotifyTextLength) + L" 个字符");
+    return PushFailure(L, L"通知的文字太长：最多 " + DecimalText(kMaxNotifyTextLength) + L" 个字符");
   }
   if (wideTitle.size() > kMaxNotifyTitleLength) {
-    return PushRefusal(L, L"通知的标题太长：最多 " + DecimalText(kMaxNotifyTitleLength) + L" 个字符");
+    return PushFailure(L, L"通知的标题太长：最多 " + DecimalText(kMaxNotifyTitleLength) + L" 个字符");
   }
   bool allowed = false;
   const bool reached = WithHost(L, [&](PluginHost& host, PluginRecord& record) {
@@ -37,11 +28,11 @@ int HostNotify(lua_State* L) {
   });
   if (!reached) return 0;
   if (!allowed) {
-    return PushRefusal(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
+    return PushFailure(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
   }
   bool shown = false;
   RunHostAction(L, [&](PluginHost& host) { shown = host.onNotify && host.onNotify(wideTitle, wideText); });
-  if (!shown) return PushRefusal(L, L"无法显示通知");
+  if (!shown) return PushFailure(L, L"无法显示通知");
   lua_pushboolean(L, 1);
   return 1;
 }

@@ -30,11 +30,7 @@ int AddTimer(lua_State* L, bool repeat) {
   if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) { refusal = host.timers.Check(&record, delay); })) {
     return 0;
   }
-  if (refusal != TimerRefusal::kNone) {
-    lua_pushnil(L);
-    PushWide(L, RefusalText(refusal));
-    return 2;
-  }
+  if (refusal != TimerRefusal::kNone) return PushFailure(L, RefusalText(refusal));
   lua_pushvalue(L, 2);
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   std::int64_t id = 0;
