@@ -4,6 +4,7 @@
 
 #include "console/globals.h"
 #include "console/console_state.h"
+#include "console/input_actions.h"
 #include "console/layout.h"
 
 namespace qv {
@@ -61,6 +62,7 @@ void BeginScriptCall() {
   ConsoleState& console = Console();
   console.callRunning = true;
   if (console.menuOpen) HideConsoleMenu(false);
+  RefreshInputRow();  // the prompt and the running hint
 }
 
 void PumpDuringCall() {
@@ -91,6 +93,7 @@ void EndScriptCall() {
   PumpDuringCall();
   ConsoleState& console = Console();
   console.callRunning = false;
+  RefreshInputRow();
   // The message loop replays the held-back messages before it takes anything
   // newer; without a window (shutting down) only a quit request matters.
   if (console.deferredMessages.empty() || MainWindow) return;

@@ -25,6 +25,11 @@ int HostRegister(lua_State* L) {
     lua_pop(L, 3);
     return luaL_error(L, "host.register 缺少 run 函数");
   }
+  lua_getfield(L, 1, "complete");
+  const int completeType = lua_type(L, -1);
+  if (completeType != LUA_TNIL && completeType != LUA_TFUNCTION) {
+    return luaL_error(L, "host.register：complete 应是函数");
+  }
   if (nameLength > kNameLengthLimit) {
     return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
   }
@@ -40,31 +45,39 @@ int HostRegister(lua_State* L) {
     return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
   }
   // Every check that can raise is done: only now do C++ objects come to life.
+  int completeReference = 0;
+  if (completeType == LUA_TFUNCTION) {
+    completeReference = luaL_ref(L, LUA_REGISTRYINDEX);
+  } else {
+    lua_pop(L, 1);
+  }
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   const std::wstring helpText = WideUpToZero(help);
   const std::wstring nameText = WideUpToZero(name);
   lua_pop(L, 2);
   host = HostFrom(L);  // luaL_ref may have run a collection step
   record = RecordFrom(L);
-  if (host && record) RegisterCommand(*host, *record, nameText, helpText, reference);
+  if (host && record) RegisterCommand(*host, *record, nameText, helpText, reference, completeReference);
   return 0;
 }
 
 void RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name, const std::wstring& help,
-                     int functionRef) {
+                     int functionRef, int completeRef) {
   std::wstring key = ToLower(name);
   const std::wstring fileName = FileNameOf(record.path);
   if (key.empty()) {
     AppendLog(host, L"[插件] 忽略了空命令名（来自 " + fileName + L"）");
     luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
+    if (completeRef != 0) luaL_unref(record.luaState, LUA_REGISTRYINDEX, completeRef);
     return;
   }
   if (FindCommand(host, key) != nullptr) {
     AppendLog(host, L"[插件] 命令重复，已忽略：" + name + L"（来自 " + fileName + L"）");
     luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
+    if (completeRef != 0) luaL_unref(record.luaState, LUA_REGISTRYINDEX, completeRef);
     return;
   }
-  host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record});
+  host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record, completeRef});
 }
 
 const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name) {

@@ -35,7 +35,7 @@ namespace {
 // Script thread: calls the command's function with its argument table and
 // emits the error text if it fails.
 void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words,
-                 const std::wstring& line) {
+                 const std::wstring& line, const std::wstring& commandText) {
   lua_State* L = owner.luaState;
   lua_settop(L, 0);
   lua_pushcclosure(L, ErrorMessageHandler, 0);
@@ -51,7 +51,14 @@ void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const s
   if (status == kCallAbandoned) return;
   lua_rotate(L, 1, -1);
   lua_pop(L, 1);
-  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + PopErrorText(L));
+  if (status == LUA_OK) return;
+  // Esc is the user's choice, not the plugin's fault: one line, no traceback.
+  const std::wstring error = PopErrorText(L);
+  if (error.find(Utf8ToWide(kStoppedMessage)) != std::wstring::npos) {
+    EmitOutput(host, L"已停止：" + commandText);
+  } else {
+    EmitOutput(host, L"插件错误：" + error);
+  }
 }
 
 }  // namespace
@@ -66,7 +73,8 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
     return;
   }
   const std::vector<std::wstring> words = SplitArguments(text);
-  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text); })) {
+  const std::wstring commandText = text.empty() ? entry.name : entry.name + L" " + text;
+  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
     case CallOutcome::kFinished:
       return;
     case CallOutcome::kAbandoned:
