@@ -97,8 +97,8 @@ std::wstring FormatCandidateList(const std::vector<Candidate>& matches, std::siz
   std::wstring text;
   if (anyHelp) {
     for (const Candidate& match : matches) {
-      std::wstring row = L"  " + PadRight(match.name, nameWidth);
-      if (!match.help.empty()) row += L"  " + match.help;
+      std::wstring row = L"  " + match.name;
+      if (!match.help.empty()) row = L"  " + PadRight(match.name, nameWidth) + L"  " + match.help;
       text += row + L"\r\n";
     }
     return text + L"\r\n";
