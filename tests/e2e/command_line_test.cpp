@@ -92,8 +92,12 @@ TEST_F(ProgramTest, TabSuggestionSearchRunningHintHistoryAndHotkey) {
     PostMessageW(main, WM_HOTKEY, 1, MAKELPARAM(MOD_ALT, VK_OEM_3));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, milliseconds(3000)));
   }
-  PostMessageW(main, WM_HOTKEY, 1, MAKELPARAM(MOD_ALT, VK_OEM_3));
-  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, milliseconds(3000)));
+  PressGlobalHotkey();
+  if (!WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, milliseconds(3000))) {
+    std::printf("Alt+` through SendInput did not arrive; posting WM_HOTKEY\n");
+    PostMessageW(main, WM_HOTKEY, 1, MAKELPARAM(MOD_ALT, VK_OEM_3));
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; }, milliseconds(3000)));
+  }
   EXPECT_TRUE(WaitUntil([&] { return FocusOf(main) == app.InputLine(); }, milliseconds(3000)));
 
   // The history outlives the run: the next copy finds the lines, and no first-start line.
