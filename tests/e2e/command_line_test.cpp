@@ -65,6 +65,7 @@ TEST_F(ProgramTest, TabSuggestionSearchRunningHintHistoryAndHotkey) {
   // Ctrl+R (its character): each key narrows, Enter runs the match.
   app.Type(L"\x12" L"alp");
   ASSERT_TRUE(app.WaitForInput(L"spell alpha"));
+  SaveScreenshot(L"history-search");
   app.PressKey(VK_RETURN);
   ASSERT_TRUE(app.WaitForLogMatch([](const std::wstring& log) { return CountOccurrences(log, L"拼写 alpha") == 2; }));
 
