@@ -1,6 +1,9 @@
 // The command line in the real window: Tab and its candidate list, the inline
 // suggestion taken with Right, Ctrl+R, the running hint with Esc's one-line
-// stop, the history kept across a restart, and the global hotkey.
+// stop, a paste of several lines, the input limit, the history kept across a
+// restart, and the global hotkey.
+#include <cstring>
+
 #include "tests/e2e/program_fixture.h"
 
 namespace qv::e2e {
@@ -23,6 +26,17 @@ void PressGlobalHotkey() {
   keys[3].ki.wVk = VK_MENU;
   keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(4, keys, sizeof(INPUT));
+}
+
+void PutOnClipboard(const std::wstring& text) {
+  ASSERT_TRUE(WaitUntil([] { return OpenClipboard(nullptr) != FALSE; }, milliseconds(5000)));
+  EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
 }
 
 HWND FocusOf(HWND window) {
@@ -69,6 +83,32 @@ TEST_F(ProgramTest, TabSuggestionSearchRunningHintHistoryAndHotkey) {
   app.PressKey(VK_RETURN);
   ASSERT_TRUE(app.WaitForLogMatch([](const std::wstring& log) { return CountOccurrences(log, L"拼写 alpha") == 2; }));
 
+  // A paste of several lines runs each complete line as typed; the rest stays.
+  PutOnClipboard(L"echo 粘贴一\r\necho 粘贴二\r\nech");
+  PostMessageW(app.InputLine(), WM_PASTE, 0, 0);
+  ASSERT_TRUE(app.WaitForInput(L"ech"));
+  app.PressKey(VK_ESCAPE);
+  EXPECT_TRUE(app.WaitForLog(L"> echo 粘贴一\r\n"));
+  EXPECT_TRUE(app.WaitForLog(L"> echo 粘贴二\r\n"));
+  // More than 20 lines ask first, No being the default.
+  std::wstring many;
+  for (int i = 1; i <= 21; ++i) many += L"echo 多行 " + std::to_wstring(i) + L"\r\n";
+  PutOnClipboard(many);
+  PostMessageW(app.InputLine(), WM_PASTE, 0, 0);
+  const HWND box = app.WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(MessageBoxText(box).find(L"21 行"), std::wstring::npos) << Narrow(MessageBoxText(box));
+  EXPECT_TRUE(GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON);
+  EXPECT_TRUE(PressMessageBoxButton(box, IDNO));
+  app.Settle();
+  EXPECT_EQ(app.ReadLog().find(L"> echo 多行"), std::wstring::npos);
+  // A line cut at the input's limit says so.
+  app.PressKey(VK_ESCAPE);
+  app.Type(std::wstring(4100, L'a'));
+  EXPECT_TRUE(app.WaitForLog(L"输入超过 4096 个字符，超出的部分已截去。"));
+  EXPECT_EQ(app.InputText().size(), 4096u);
+  app.PressKey(VK_ESCAPE);
+
   // While a command runs the prompt and the empty line say so; Esc stops it in one line.
   app.Enter(L"spin");
   Sleep(400);
@@ -105,7 +145,7 @@ TEST_F(ProgramTest, TabSuggestionSearchRunningHintHistoryAndHotkey) {
   app.Enter(L"bye");
   ASSERT_EQ(app.WaitForExit(), 0);
   EXPECT_EQ(ReadBytes(pluginsFolder + L"\\plugin-manager\\history.txt"),
-            "spell alpha\necho 你好 世界\nspell alpha\nspin\nbye\n");
+            "spell alpha\necho 你好 世界\nspell alpha\necho 粘贴一\necho 粘贴二\nspin\nbye\n");
   StartConsole();
   app.PressKey(VK_UP);
   EXPECT_TRUE(app.WaitForInput(L"bye"));
