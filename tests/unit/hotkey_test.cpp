@@ -67,6 +67,26 @@ TEST(Hotkey, SettingsFileChoosesOrSwitchesItOff) {
   EXPECT_EQ(LoadSettings(folder.path()).hotkeyText, L"Win+F9");
 }
 
+TEST(Hotkey, AKeyTakenElsewhereIsOneLogLineAndNoHotkey) {
+  const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  Settings settings = ParseSettings(R"({"hotkey": "Ctrl+Alt+Shift+F11"})");
+  ASSERT_TRUE(RegisterHotKey(nullptr, 99, settings.hotkey->modifiers, settings.hotkey->key));  // someone else's
+  int id = -1;
+  EXPECT_EQ(RegisterConsoleHotkey(window, settings, id),
+            L"[快捷键] Ctrl+Alt+Shift+F11 已被其他程序占用，本次运行不使用全局快捷键。");
+  EXPECT_EQ(id, 0);
+  UnregisterHotKey(nullptr, 99);
+  EXPECT_EQ(RegisterConsoleHotkey(window, settings, id), L"");
+  EXPECT_NE(id, 0);
+  UnregisterHotKey(window, id);
+  settings.hotkey.reset();  // switched off: nothing registered, nothing said
+  EXPECT_EQ(RegisterConsoleHotkey(window, settings, id), L"");
+  EXPECT_EQ(id, 0);
+  DestroyWindow(window);
+}
+
 TEST(Hotkey, HidesTheWindowOnlyWhenItIsInFront) {
   const struct {
     bool visible, minimized, foreground;
