@@ -153,7 +153,6 @@ void StartHotkey() {
 int RunMessageLoop() {
   MSG message{};
   for (;;) {
-    ReplayDeferredMessages();
     if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -340,6 +340,7 @@ LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case UpdateCheckedMessage: return OnUpdateChecked(wParam);
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_HOTKEY: return OnHotkey(window);
+    case kReplayDeferredMessage: ReplayNextDeferredMessage(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }

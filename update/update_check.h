@@ -15,7 +15,7 @@ inline constexpr UINT UpdateAvailableMessage = WM_APP + 1;
 
 // Message posted to the console window when the check found nothing newer or
 // failed; wParam is the UpdateCheckResult.
-inline constexpr UINT UpdateCheckedMessage = WM_APP + 2;
+inline constexpr UINT UpdateCheckedMessage = WM_APP + 3;  // WM_APP + 2 is the console's replay message
 
 enum class UpdateCheckResult : int {
   kNewer = 0,            // announced by UpdateAvailableMessage instead
