@@ -6,12 +6,14 @@
 
 #include "app/desktop.h"
 #include "app/plugin_events.h"
+#include "app/hotkey.h"
 #include "base/files.h"
 #include "console/globals.h"
 #include "base/system_calls.h"
 #include "app/window_classes.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
+#include "console/command_line.h"
 #include "console/console_state.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
@@ -141,6 +143,28 @@ bool CreateMainWindow(int showCommand) {
   return true;
 }
 
+// The folder of disabled.txt: the program's own data beside the plugins.
+std::wstring ProgramDataFolder() {
+  const std::wstring listPath = DisabledListPath(*GlobalHost);
+  return listPath.substr(0, listPath.find_last_of(L'\\'));
+}
+
+// A line for the log: with the loading report while that is still to come.
+void LogAtStart(const std::wstring& text) {
+  if (text.empty()) return;
+  if (Console().startupPending && GlobalHost) {
+    AppendLog(*GlobalHost, text);
+  } else {
+    AppendOutput(text + L"\r\n");
+  }
+}
+
+void StartHotkey() {
+  const Settings settings = LoadSettings(ProgramDataFolder());
+  LogAtStart(settings.problem);
+  LogAtStart(RegisterConsoleHotkey(MainWindow, settings, Console().hotkeyId));
+}
+
 int RunMessageLoop() {
   MSG message{};
   for (;;) {
@@ -163,11 +187,13 @@ int RunProgram(HINSTANCE instance, int showCommand) {
   // What the run makes goes again in the reverse order when it returns.
   const RunHost host;
   if (!BasicScriptLoaded()) return 1;
+  LogAtStart(StartCommandHistory(ProgramDataFolder()));
   const RunBrushes brushes;
   if (!brushes.Complete()) return FailStartup(L"创建绘图资源失败。");
   if (const wchar_t* failure = RegisterWindowClasses()) return FailStartup(failure);
   if (!CreateMainWindow(showCommand)) return FailStartup(L"创建主窗口失败。");
   const RunPluginEvents events;
+  StartHotkey();
   return RunMessageLoop();
 }
 

@@ -6,6 +6,7 @@
 
 #include "console/globals.h"
 #include "console/console_state.h"
+#include "console/input_actions.h"
 #include "console/layout.h"
 
 namespace qv {
@@ -95,6 +96,7 @@ void BeginScriptCall() {
   ConsoleState& console = Console();
   console.callRunning = true;
   if (console.menuOpen) HideConsoleMenu(false);
+  RefreshInputRow();  // the prompt and the running hint
 }
 
 void PumpDuringCall() {
@@ -123,12 +125,16 @@ void EndScriptCall() {
   PumpDuringCall();
   ConsoleState& console = Console();
   console.callRunning = false;
-  if (console.deferredMessages.empty()) return;
+  if (console.deferredMessages.empty()) {
+    RefreshInputRow();  // the prompt and the running hint
+    return;
+  }
   // The replay goes through the message queue, so that every message loop
   // (a message box's too) replays the held-back messages before anything
   // newer; without a window (shutting down) only a quit request matters.
   if (MainWindow) {
     PostReplayTriggers();
+    RefreshInputRow();  // only now: nothing may come between the last look and the replay
     return;
   }
   for (const DeferredMessage& deferred : console.deferredMessages) {

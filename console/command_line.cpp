@@ -7,7 +7,10 @@
 
 #include "console/globals.h"
 #include "base/text.h"
+#include "console/completion.h"
 #include "console/console_state.h"
+#include "console/history_file.h"
+#include "host/store/data_files.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -27,31 +30,71 @@ SplitLine SplitCommandLine(const std::wstring& trimmedLine) {
   return {lower.substr(0, separator), TrimWhitespace(trimmedLine.substr(separator + 1))};
 }
 
-void RecordHistory(std::vector<std::wstring>& history, const std::wstring& entry) {
-  history.push_back(entry);
-  if (history.size() > kHistoryLimit) history.erase(history.begin(), history.end() - kHistoryLimit);
+namespace {
+
+std::wstring UpdateReply(const UpdateCheckState& update) {
+  switch (update.stage) {
+    case UpdateCheckStage::kRunning: return L"正在检查更新…\r\n\r\n";
+    case UpdateCheckStage::kFailed: return L"检查更新失败：" + update.failure + L"\r\n\r\n";
+    case UpdateCheckStage::kNothingNewer: break;
+  }
+  return L"当前没有可用更新。\r\n\r\n";
 }
 
+std::wstring UnknownReply(const std::wstring& word, const std::vector<std::wstring>& commandNames) {
+  const std::optional<std::wstring> meant = SuggestCommand(word, commandNames);
+  if (meant) return L"未知命令：" + word + L"\r\n是不是要输入 " + *meant + L"？\r\n\r\n";
+  return L"未知命令：" + word + L"\r\n输入 ls 查看可用命令。\r\n\r\n";
+}
+
+}  // namespace
+
 CommandLineDecision DecideCommandLine(const std::wstring& line, bool callRunning, const std::wstring& updatePageUrl,
-                                      const std::function<bool(const std::wstring&)>& isPluginCommand) {
+                                      const std::function<bool(const std::wstring&)>& isPluginCommand,
+                                      const std::vector<std::wstring>& commandNames, const UpdateCheckState& update) {
   CommandLineDecision decision;
   const std::wstring trimmed = TrimWhitespace(line);
   if (callRunning || trimmed.empty()) return decision;  // one call at a time
   decision.echo = L"> " + line + L"\r\n";
-  decision.history = trimmed;
+  decision.history = line;
   decision.command = SplitCommandLine(trimmed);
   const std::wstring& word = decision.command.word;
-  if (word == L"update") {
+  if (word == kUpdateCommand) {
     decision.route = CommandRoute::kUpdate;
-    if (updatePageUrl.empty()) decision.reply = L"当前没有可用更新。\r\n\r\n";
+    if (updatePageUrl.empty()) decision.reply = UpdateReply(update);
     decision.pageUrl = updatePageUrl;
   } else if (isPluginCommand && isPluginCommand(word)) {
     decision.route = CommandRoute::kPlugin;
   } else {
     decision.route = CommandRoute::kUnknown;
-    decision.reply = L"未知命令：" + word + L"\r\n输入 ls 查看可用命令。\r\n\r\n";
+    decision.reply = UnknownReply(word, commandNames);
   }
   return decision;
+}
+
+PastePlan PlanPaste(const std::wstring& before, const std::wstring& pasted, const std::wstring& after,
+                    std::size_t lineLimit) {
+  PastePlan plan;
+  const std::wstring text = before + pasted + after;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find_first_of(L"\r\n", start);
+    std::wstring line = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (line.size() > lineLimit) {
+      line.resize(lineLimit);
+      plan.cut = true;
+    }
+    if (end == std::wstring::npos) {
+      plan.rest = std::move(line);
+      return plan;
+    }
+    plan.lines.push_back(std::move(line));
+    start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
+  }
+}
+
+std::wstring InputCutText(std::size_t limit) {
+  return L"输入超过 " + DecimalText(static_cast<long long>(limit)) + L" 个字符，超出的部分已截去。\r\n\r\n";
 }
 
 void RunPluginCommand(PluginHost& host, const SplitLine& command,
@@ -81,18 +124,56 @@ void OpenDownloadPage(const std::wstring& url) {
 
 }  // namespace
 
+std::vector<Candidate> CommandCandidates() {
+  std::vector<Candidate> candidates{{kUpdateCommand, kUpdateHelp}};
+  if (!GlobalHost) return candidates;
+  for (const CommandSummary& command : GlobalHost->commandList) {
+    if (ToLower(command.name) != kUpdateCommand) candidates.push_back({command.name, command.help});
+  }
+  return candidates;
+}
+
+std::wstring StartCommandHistory(const std::wstring& folder) {
+  ConsoleState& console = Console();
+  console.historyFolder = folder;
+  HistoryLoad load = LoadHistoryFile(folder);
+  console.commandHistory = std::move(load.entries);
+  console.historyPosition = static_cast<int>(console.commandHistory.size());
+  console.firstStart = !load.fileExisted;
+  // An empty file marks the first start as past, even when nothing is typed.
+  if (console.firstStart) WriteFileAtomically(folder, kHistoryFileName, std::string_view());
+  return load.problem;
+}
+
+void KeepHistoryLine(const std::wstring& line) {
+  ConsoleState& console = Console();
+  if (console.historyFolder.empty()) {
+    AddHistoryEntry(console.commandHistory, line);
+  } else {
+    HistoryWrite written = KeepInHistoryFile(console.historyFolder, console.commandHistory, line);
+    console.commandHistory = std::move(written.entries);
+    if (written.error != 0 && !console.historyWriteFailed) {
+      console.historyWriteFailed = true;  // said once a run
+      AppendOutput(L"[历史] 无法保存历史记录：" + FileErrorText(written.error) + L"\r\n");
+    }
+  }
+  console.historyPosition = static_cast<int>(console.commandHistory.size());
+  console.historyDraft.clear();
+}
+
 void ExecuteCommandLine(const std::wstring& line) {
   ConsoleState& console = Console();
   const auto isPluginCommand = [](const std::wstring& word) { return GlobalHost && HasCommand(*GlobalHost, word); };
-  const CommandLineDecision decision =
-      DecideCommandLine(line, console.callRunning, console.updateDownloadUrl, isPluginCommand);
+  std::vector<std::wstring> names;
+  for (const Candidate& candidate : CommandCandidates()) names.push_back(candidate.name);
+  const CommandLineDecision decision = DecideCommandLine(line, console.callRunning, console.updateDownloadUrl,
+                                                         isPluginCommand, names, console.updateCheck);
   if (decision.route == CommandRoute::kIgnored) return;
   if (console.inputLine) ClearInputLine(console.inputLine);
+  console.inputCutShown = false;
 
   AppendOutput(decision.echo);
-  RecordHistory(console.commandHistory, decision.history);
-  console.historyPosition = static_cast<int>(console.commandHistory.size());
-  console.historyDraft.clear();
+  KeepHistoryLine(decision.history);
 
   if (!decision.reply.empty()) AppendOutput(decision.reply);
   if (!decision.pageUrl.empty()) OpenDownloadPage(decision.pageUrl);

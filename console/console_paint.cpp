@@ -3,6 +3,7 @@
 #include "console/appearance.h"
 #include "console/console_state.h"
 #include "console/console_window.h"
+#include "console/input_actions.h"
 #include "console/layout.h"
 
 namespace qv {
@@ -22,9 +23,9 @@ void PaintConsoleView(HDC dc, int width, int height) {
   FillRect(dc, &panels.output, SharedBrushes.dim.get());
   FrameRect(dc, &panels.output, SharedBrushes.border.get());
 
-  const InputRowParts row = ComputeInputRow(panels.inputRow, metrics);
+  const InputRowParts row = CurrentInputRow(MainWindow, panels.inputRow);
   const bool focused = console.inputLine && GetFocus() == console.inputLine;
-  DrawTextLine(dc, console.uiFont.get(), L">", row.prompt, focused ? kTextColor : kDimTextColor, 0);
+  DrawTextLine(dc, console.uiFont.get(), PromptText(), row.prompt, focused ? kTextColor : kDimTextColor, 0);
 
   FillRect(dc, &row.menuButton, console.menuOpen ? SharedBrushes.highlight.get() : SharedBrushes.background.get());
   FrameRect(dc, &row.menuButton, SharedBrushes.border.get());

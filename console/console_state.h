@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "console/command_line.h"
+#include "console/history_search.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
 
@@ -19,6 +21,8 @@ namespace qv {
 inline constexpr int kOutputViewId = 1001;
 inline constexpr int kInputLineId = 1002;
 inline constexpr int kMenuWindowId = 0;
+// Most characters the input line takes.
+inline constexpr std::size_t kInputTextLimit = 4096;
 
 // A message held back while a call runs, with the keyboard state of its own moment.
 struct DeferredMessage {
@@ -46,9 +50,19 @@ struct ConsoleState {
 
   std::wstring updateDownloadUrl;
 
-  std::vector<std::wstring> commandHistory;  // oldest first, at most 100
+  std::vector<std::wstring> commandHistory;  // oldest first, at most kHistoryLimit
   int historyPosition = 0;
   std::wstring historyDraft;
+  std::wstring historyFolder;  // where history.txt is kept; empty: kept in memory only
+  bool historyWriteFailed = false;
+  bool firstStart = false;  // there was no history file yet
+  HistorySearch search;     // Ctrl+R
+  // The line that a Tab left with several matches: Tab on it again lists them.
+  std::wstring ambiguousTabLine;
+  bool inputCutShown = false;  // the line reached the input limit and the log said so
+  UpdateCheckState updateCheck;
+  // The global hotkey's identifier while it is registered, 0 otherwise.
+  int hotkeyId = 0;
 
   // The numbered output log and what of it the output view shows.
   OutputLog output;

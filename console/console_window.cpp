@@ -10,6 +10,7 @@
 #include "console/appearance.h"
 #include "console/call_wait.h"
 #include "console/console_state.h"
+#include "console/input_actions.h"
 #include "console/input_line.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
@@ -21,7 +22,6 @@ namespace qv {
 namespace {
 
 constexpr int kOutputTextLimit = 1000000;
-constexpr int kInputTextLimit = 4096;
 
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, int id) {
   return CreateWindowExW(0, className, L"", WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 10, 10, parent,
@@ -89,6 +89,8 @@ LRESULT OnDestroy(HWND window) {
   if (console.pluginManagerWindow && IsWindow(console.pluginManagerWindow)) {
     DestroyWindow(console.pluginManagerWindow);
   }
+  if (console.hotkeyId != 0) UnregisterHotKey(window, console.hotkeyId);
+  console.hotkeyId = 0;
   console.menuOpen = false;
   console.pluginManagerWindow = nullptr;
   console.menuWindow = nullptr;
@@ -233,12 +235,44 @@ LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+LRESULT OnUpdateChecked(WPARAM result) {
+  ConsoleState& console = Console();
+  const std::wstring failure = UpdateFailureText(static_cast<UpdateCheckResult>(result));
+  console.updateCheck = {failure.empty() ? UpdateCheckStage::kNothingNewer : UpdateCheckStage::kFailed, failure};
+  return 0;
+}
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (HIWORD(wParam) == EN_MAXTEXT && LOWORD(wParam) == kInputLineId) NoteInputCut();
+  return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
+}
+
+// The global hotkey: in front it hides the window, otherwise it brings the
+// window back, restored, in front, with the focus in the input line.
+LRESULT OnHotkey(HWND window) {
+  const bool visible = IsWindowVisible(window) != FALSE;
+  switch (DecideHotkeyAction(visible, IsIconic(window) != FALSE, GetForegroundWindow() == window)) {
+    case HotkeyAction::kHide:
+      HideMenuIfOpen(false);
+      ShowWindow(window, SW_HIDE);
+      return 0;
+    case HotkeyAction::kShow:
+      if (!visible) ShowWindow(window, SW_SHOW);
+      if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+      SetForegroundWindow(window);
+      if (Console().inputLine) SetFocus(Console().inputLine);
+      return 0;
+  }
+  return 0;
+}
+
 LRESULT OnUpdateAvailable(LPARAM lParam) {
   const std::unique_ptr<UpdateNotice> notice = TakeUpdateNotice(lParam);
   ConsoleState& console = Console();
   if (notice == nullptr || console.updateNoticeShown) return 0;
   console.updateNoticeShown = true;
   console.updateDownloadUrl = notice->pageUrl;
+  console.updateCheck = {UpdateCheckStage::kNothingNewer, {}};
   AppendOutput(L"[更新] 发现新版本 v" + notice->latestVersion + L"（当前 v" + kProgramVersion + L"）\r\n");
   AppendOutput(L"[更新] 输入 update 打开下载页面。\r\n\r\n");
   return 0;
@@ -254,12 +288,30 @@ SIZE ClientSize(HWND window) {
   return {client.right - client.left, client.bottom - client.top};
 }
 
+InputRowParts CurrentInputRow(HWND window, const RECT& row) {
+  const std::wstring prompt = PromptText();
+  int promptWidth = 0;
+  if (prompt.size() > 1) {
+    const UniqueWindowDC dc = WindowDC(window);
+    const SelectedObject font(dc.get(), Console().uiFont.get());
+    SIZE size{};
+    if (dc && GetTextExtentPoint32W(dc.get(), prompt.c_str(), static_cast<int>(prompt.size()), &size)) {
+      promptWidth = size.cx;
+    }
+  }
+  return ComputeInputRow(row, CurrentMetrics(), promptWidth);
+}
+
+HotkeyAction DecideHotkeyAction(bool visible, bool minimized, bool foreground) {
+  return visible && !minimized && foreground ? HotkeyAction::kHide : HotkeyAction::kShow;
+}
+
 void LayoutControls(HWND window) {
   const ConsoleState& console = Console();
   const SIZE client = ClientSize(window);
   const Panels panels = ComputePanels(client.cx, client.cy, CurrentMetrics());
   const RECT view = ComputeOutputViewRect(panels.output, CurrentDpi);
-  const RECT edit = ComputeInputRow(panels.inputRow, CurrentMetrics()).edit;
+  const RECT edit = CurrentInputRow(window, panels.inputRow).edit;
   if (console.outputView) MoveWindow(console.outputView, view.left, view.top, Width(view), Height(view), TRUE);
   if (console.inputLine) {
     MoveWindow(console.inputLine, edit.left, edit.top, Width(edit) > 0 ? Width(edit) : 1, Height(edit), TRUE);
@@ -285,6 +337,9 @@ LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case UpdateAvailableMessage: return OnUpdateAvailable(lParam);
+    case UpdateCheckedMessage: return OnUpdateChecked(wParam);
+    case WM_COMMAND: return OnCommand(window, wParam, lParam);
+    case WM_HOTKEY: return OnHotkey(window);
     case kReplayDeferredMessage: ReplayNextDeferredMessage(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }

@@ -17,6 +17,12 @@ SIZE ClientSize(HWND window);
 
 // Moves the output view and the input line to their places.
 void LayoutControls(HWND window);
+// The input row's parts with the prompt as it is now (measured when it is wider than one glyph).
+InputRowParts CurrentInputRow(HWND window, const RECT& row);
+
+// What the global hotkey does to the main window.
+enum class HotkeyAction { kShow, kHide };
+HotkeyAction DecideHotkeyAction(bool visible, bool minimized, bool foreground);
 
 // Drawing into a device context of the client size.
 void PaintConsoleView(HDC dc, int width, int height);

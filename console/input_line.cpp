@@ -5,6 +5,7 @@
 #include "console/globals.h"
 #include "console/command_line.h"
 #include "console/console_state.h"
+#include "console/input_actions.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -79,26 +80,45 @@ LRESULT OnNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
   return CallWindowProcW(previous, window, WM_NCDESTROY, wParam, lParam);
 }
 
+// The edit control draws typed text at once, over the dim overlay: each key
+// has the line drawn again with the overlay on top.
+LRESULT ForwardAndRepaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = Forward(window, message, wParam, lParam);
+  InvalidateRect(window, nullptr, TRUE);
+  return result;
+}
+
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
+  if (Console().search.active && HandleSearchKey(key)) return 0;
   switch (key) {
-    case VK_TAB: return 0;
+    case VK_TAB: CompleteInput(); return 0;
     case VK_RETURN: ExecuteCommandLine(ReadInputText()); return 0;
     case VK_ESCAPE: SetInputText(std::wstring()); return 0;
     case VK_UP: NavigateHistory(-1); return 0;
     case VK_DOWN: NavigateHistory(+1); return 0;
+    case VK_RIGHT:
+    case VK_END: if (AcceptSuggestion()) return 0; break;
     case 'A': if (!ControlDown()) break; SendMessageW(window, EM_SETSEL, 0, -1); return 0;
     case 'L': if (!ControlDown()) break; ClearOutput(); return 0;
     default: break;
   }
-  return Forward(window, WM_KEYDOWN, key, lParam);
+  return ForwardAndRepaint(window, WM_KEYDOWN, key, lParam);
 }
 
 LRESULT OnChar(HWND window, WPARAM character, LPARAM lParam) {
+  if (Console().search.active && HandleSearchChar(static_cast<wchar_t>(character))) return 0;
   switch (character) {
-    case L'\r': return 0;
+    case L'\r': case L'\t': return 0;  // Enter and Tab act on key down
+    case kCtrlR: StartHistorySearch(); return 0;
     case 1: SendMessageW(window, EM_SETSEL, 0, -1); return 0;
-    default: return Forward(window, WM_CHAR, character, lParam);
+    default: return ForwardAndRepaint(window, WM_CHAR, character, lParam);
   }
+}
+
+LRESULT OnPaint(HWND window, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = Forward(window, WM_PAINT, wParam, lParam);
+  PaintInputOverlay(window);
+  return result;
 }
 
 }  // namespace
@@ -115,6 +135,12 @@ LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_NCDESTROY: return OnNcDestroy(window, wParam, lParam);
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_CHAR: return OnChar(window, wParam, lParam);
+    case WM_PAINT: return OnPaint(window, wParam, lParam);
+    case WM_PASTE: return PasteLines(window) ? 0 : ForwardAndRepaint(window, message, wParam, lParam);
+    case WM_SETTEXT:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO: return ForwardAndRepaint(window, message, wParam, lParam);
     default: return Forward(window, message, wParam, lParam);
   }
 }

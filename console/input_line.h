@@ -1,5 +1,6 @@
 // The input line: a single-line edit control whose procedure adds the
-// console's keys (Enter, Esc, Up/Down history, Ctrl+A, Ctrl+L, Tab).
+// console's keys (Enter, Esc, Up/Down history, Ctrl+A, Ctrl+L, Tab, Ctrl+R,
+// Right/End, Ctrl+V) and draws the dim text after the typed text.
 #pragma once
 
 #include <windows.h>

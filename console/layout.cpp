@@ -46,9 +46,9 @@ Panels ComputePanels(int width, int height, const LayoutMetrics& m) {
   return {output, row};
 }
 
-InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& m) {
+InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& m, int measuredPrompt) {
   const int dpi = m.dpi;
-  const int promptWidth = std::max(m.charWidth, kLeastPromptWidth);
+  const int promptWidth = std::max({m.charWidth, kLeastPromptWidth, measuredPrompt});
   const int editHeight = ScaleAt(kEditExtraHeight, dpi) + std::max(m.lineHeight, kLeastLineHeight);
   const int editTop = row.top + (row.bottom - row.top - editHeight) / 2;
   const int buttonWidth = ScaleAt(kMenuButtonWidth, dpi);

@@ -40,7 +40,9 @@ struct InputRowParts {
   RECT edit;        // the input line
   RECT menuButton;  // the "v" button
 };
-InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& metrics);
+// promptWidth is the prompt's measured width when it is more than one glyph
+// (the Ctrl+R search), 0 for the usual one-character prompt.
+InputRowParts ComputeInputRow(const RECT& row, const LayoutMetrics& metrics, int promptWidth = 0);
 
 struct TitleButtons {
   RECT bar;

@@ -6,6 +6,7 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "console/console_state.h"
+#include "console/input_actions.h"
 #include "console/date_text.h"
 #include "console/layout.h"
 #include "console/output_buffer.h"
@@ -182,11 +183,12 @@ void FinishStartup(HWND window) {
   // During a call (a reload typed while the animation ran) the script thread
   // may be writing the pending log: the call's end shows it instead.
   if (GlobalHost && !GlobalHost->callRunning) AppendOutput(TakePendingLog(*GlobalHost));
+  if (console.firstStart) AppendOutput(kFirstStartHint);
   if (console.outputView && console.inputLine) LayoutControls(window);
   InvalidateRect(window, nullptr, TRUE);
   if (!console.updateCheckStarted) {
     console.updateCheckStarted = true;
-    StartUpdateCheck(MainWindow);
+    if (!StartUpdateCheck(MainWindow)) console.updateCheck = {UpdateCheckStage::kFailed, L"无法启动检查"};
   }
 }
 

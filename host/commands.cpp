@@ -33,6 +33,11 @@ int HostRegister(lua_State* L) {
   if (lua_type(L, -1) != LUA_TFUNCTION) {
     return luaL_error(L, "host.register 的 run 必须是函数（现在是 %s）", luaL_typename(L, -1));
   }
+  lua_getfield(L, 1, "complete");
+  const int completeType = lua_type(L, -1);
+  if (completeType != LUA_TNIL && completeType != LUA_TFUNCTION) {
+    return luaL_error(L, "host.register 的 complete 必须是函数（现在是 %s）", luaL_typename(L, -1));
+  }
   if (WideToUtf8(name).size() > kNameLengthLimit) {
     return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
   }
@@ -43,13 +48,20 @@ int HostRegister(lua_State* L) {
     return luaL_error(L, "%s", refused.c_str());
   }
   // Every check that can raise is done.
+  int completeReference = 0;
+  if (completeType == LUA_TFUNCTION) {
+    completeReference = luaL_ref(L, LUA_REGISTRYINDEX);
+  } else {
+    lua_pop(L, 1);
+  }
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   Registration outcome = Registration::kRefused;
   WithHost(L, [&](PluginHost& host, PluginRecord& record) {
-    outcome = RegisterCommand(host, record, name, help, reference);
+    outcome = RegisterCommand(host, record, name, help, reference, completeReference);
   });
   if (outcome == Registration::kAdded) return 0;
   luaL_unref(L, LUA_REGISTRYINDEX, reference);
+  if (completeReference != 0) luaL_unref(L, LUA_REGISTRYINDEX, completeReference);
   if (outcome == Registration::kFull) {
     return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
   }
@@ -57,7 +69,7 @@ int HostRegister(lua_State* L) {
 }
 
 Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
-                             const std::wstring& help, int functionRef) {
+                             const std::wstring& help, int functionRef, int completeRef) {
   std::wstring key = ToLower(name);
   const std::wstring fileName = FileNameOf(record.path);
   if (key.empty()) {
@@ -71,7 +83,7 @@ Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::
     AppendLog(host, L"[插件] 命令重复，已忽略：" + name + L"（来自 " + fileName + L"）");
     return Registration::kRefused;
   }
-  host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record});
+  host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record, completeRef});
   // Registered by a command: ls and help see it at once (a load pass rebuilds the lists at its end).
   if (!host.loading) RebuildSummaries(host);
   return Registration::kAdded;

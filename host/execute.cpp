@@ -58,7 +58,7 @@ int CallCommandBody(lua_State* L) {
 // Script thread: calls the command's function with its argument table and
 // emits the error text if it fails.
 void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words,
-                 const std::wstring& line) {
+                 const std::wstring& line, const std::wstring& commandText) {
   lua_State* L = owner.luaState;
   CommandCall call{functionRef, &words, &line};
   lua_settop(L, 0);
@@ -69,7 +69,13 @@ void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const s
   if (status == kCallAbandoned) return;
   const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
   lua_settop(L, 0);
-  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + WithNewcomerHint(error));
+  if (status == LUA_OK) return;
+  // Esc is the user's choice, not the plugin's fault: one line, no traceback.
+  if (error.find(Utf8ToWide(kStoppedMessage)) != std::wstring::npos) {
+    EmitOutput(host, L"已停止：" + commandText);
+  } else {
+    EmitOutput(host, L"插件错误：" + WithNewcomerHint(error));
+  }
 }
 
 }  // namespace
@@ -84,7 +90,8 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
     return;
   }
   const std::vector<std::wstring> words = SplitArguments(text);
-  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text); })) {
+  const std::wstring commandText = text.empty() ? entry.name : entry.name + L" " + text;
+  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
     case CallOutcome::kFinished:
       return;
     case CallOutcome::kAbandoned:

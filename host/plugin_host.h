@@ -45,6 +45,7 @@ struct CommandEntry {
   std::wstring pluginPath;
   int functionRef = 0;  // reference in the owner's Lua registry
   PluginRecord* owner = nullptr;
+  int completeRef = 0;  // the definition's complete function, 0 for none
 };
 
 struct CommandSummary {
@@ -191,15 +192,22 @@ std::vector<std::wstring> ParseDisabledList(const std::string& content);
 enum class Registration { kAdded, kRefused, kFull };
 // Adds a command to the host's table (host data only, no Lua): kRefused for an
 // empty or taken name (with a log line), kFull past kCommandsPerPluginLimit.
-// The caller releases functionRef unless the command was added.
+// The caller releases functionRef (and completeRef) unless the command was added.
 [[nodiscard]] Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
-                                           const std::wstring& help, int functionRef);
+                                           const std::wstring& help, int functionRef, int completeRef = 0);
 const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name);
 bool HasCommand(const PluginHost& host, const std::wstring& name);
 PluginRecord* FindPlugin(const PluginHost& host, const std::wstring& fileName);
 void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstring& text);
 void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring& text);
 std::vector<std::wstring> SplitArguments(const std::wstring& text);
+// The words that the command's complete function offers for the argument text
+// (called like run, on the script thread under the usual limit); nothing when
+// the command has no complete function or it failed (then one log line says why).
+std::optional<std::vector<std::wstring>> CompleteArguments(PluginHost& host, const std::wstring& word,
+                                                           const std::wstring& text);
+// Most words and bytes per word taken from one complete call.
+inline constexpr std::size_t kCompletionLimit = 1000;
 
 // The error text with a hint in Chinese after its first line when it is one
 // that newcomers meet (a library the sandbox leaves out, the memory cap).

@@ -12,6 +12,7 @@
 ---@field name string 命令名，英文字母不区分大小写；与已有命令重名时被忽略
 ---@field help? string 一行说明，`ls` 和 `help` 显示它
 ---@field run fun(args: qv.CommandArgs) 用户输入这条命令时运行，受 5 秒时间限制
+---@field complete? fun(args: qv.CommandArgs): string[] 在命令名之后按 Tab 时运行，返回可供补全的词；`args.line` 以空白结尾表示正开始一个新词
 
 ---`host.commands()` 的一行。
 ---@class qv.CommandInfo

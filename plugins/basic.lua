@@ -299,9 +299,40 @@ end
 local commands = {}
 local usages = {}
 
-local function command(name, help, usageText, run)
-  commands[#commands + 1] = { name = name, help = help, run = run }
+local function command(name, help, usageText, run, complete)
+  commands[#commands + 1] = { name = name, help = help, run = run, complete = complete }
   usages[name] = usageText
+end
+
+-- The program's own command, which no plugin registers.
+local BUILT_IN = {
+  name = "update",
+  help = "打开新版本的下载页面（程序启动时会在后台检查更新）",
+  usage = "update（检查还没有结束或失败时，它会说明原因）",
+  group = "内置命令",
+}
+
+-- Tab after "help " and "source ": the names there are to choose from.
+local function commandNames()
+  local names = { BUILT_IN.name }
+  for _, entry in ipairs(host.commands()) do
+    if entry.name:lower() ~= BUILT_IN.name then names[#names + 1] = entry.name end
+  end
+  return names
+end
+
+local function pluginNames()
+  local names = {}
+  for _, plugin in ipairs(host.plugins()) do names[#names + 1] = plugin.name end
+  return names
+end
+
+-- Completes the first argument only: args.line ends in a blank once it is typed.
+local function firstArgument(list)
+  return function(args)
+    if #args > 1 or (#args == 1 and args.line:match("%s$")) then return {} end
+    return list()
+  end
 end
 
 command("ls", "列出全部命令及其说明，按插件分组", "ls", function()
@@ -314,11 +345,9 @@ command("ls", "列出全部命令及其说明，按插件分组", "ls", function
     local rows = groups[entry.plugin]
     rows[#rows + 1] = { entry.name, entry.help ~= "" and entry.help or "（无说明）" }
   end
-  if #order == 0 then
-    say("没有可用的命令。")
-    return
-  end
   local lines = {}
+  lines[#lines + 1] = string.format("%s（1 条命令）", BUILT_IN.group)
+  for _, line in ipairs(alignedRows({ { BUILT_IN.name, BUILT_IN.help } }, "  ")) do lines[#lines + 1] = line end
   for _, plugin in ipairs(order) do
     lines[#lines + 1] = string.format("%s（%d 条命令）", plugin, #groups[plugin])
     for _, line in ipairs(alignedRows(groups[plugin], "  ")) do lines[#lines + 1] = line end
@@ -333,6 +362,10 @@ command("help", "显示一条命令的说明和用法", "help <命令>", functio
     return
   end
   local entry = findCommand(args[1])
+  if args[1]:lower() == BUILT_IN.name then
+    say("命令：" .. BUILT_IN.name, "说明：" .. BUILT_IN.help, "用法：" .. BUILT_IN.usage, "来自：" .. BUILT_IN.group)
+    return
+  end
   if not entry then
     say("没有名为“" .. args[1] .. "”的命令。", "输入 ls 查看全部命令。")
     return
@@ -346,7 +379,7 @@ command("help", "显示一条命令的说明和用法", "help <命令>", functio
   if usageText then lines[#lines + 1] = "用法：" .. usageText end
   lines[#lines + 1] = "来自：" .. entry.plugin
   sayLines(lines)
-end)
+end, firstArgument(commandNames))
 
 command("echo", "输出文字：参数之间以一个空格连接，引号本身不输出",
     "echo <文字>，要保留连续的空格请加引号，例如 echo \"a  b\"", function(args)
@@ -430,7 +463,7 @@ command("source", "显示插件脚本的源代码", "source <插件>，例如 so
     if text:sub(-1) ~= "\n" then text = text .. "\r\n" end
     print(text .. "\r\n")
   end
-end)
+end, firstArgument(pluginNames))
 
 command("reload", "重新加载全部插件", "reload", function()
   host.reload()

@@ -113,6 +113,16 @@ host.register{
     if line:match("^%s*$") then return sayLines(USAGE) end
     addNote(line)
   end,
+  -- Tab: the actions for the first word, the note numbers after del or copy.
+  complete = function(args)
+    local words = #args + ((args.line or ""):match("%s$") and 1 or 0)
+    if words <= 1 then return { "del", "copy" } end
+    local action = args[1]:lower()
+    if words ~= 2 or (action ~= "del" and action ~= "copy") then return {} end
+    local numbers = {}
+    for i = 1, #(loadNotes() or {}) do numbers[i] = tostring(i) end
+    return numbers
+  end,
 }
 
 host.register{

@@ -37,20 +37,38 @@ class SlotLock {
 
 DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
   HWND window = static_cast<HWND>(parameter);
-  std::optional<UpdateNotice> notice = CheckForUpdate(UpdatePageUrl());
-  if (notice) HandOverUpdateNotice(window, std::move(*notice));
+  UpdateCheckResult result = UpdateCheckResult::kNothingNewer;
+  std::optional<UpdateNotice> notice = CheckForUpdate(UpdatePageUrl(), &result);
+  if (notice) {
+    HandOverUpdateNotice(window, std::move(*notice));
+  } else {
+    PostMessageW(window, UpdateCheckedMessage, static_cast<WPARAM>(result), 0);
+  }
   return 0;
 }
 
 }  // namespace
 
-std::optional<UpdateNotice> CheckForUpdate(const std::wstring& url) {
+std::wstring UpdateFailureText(UpdateCheckResult result) {
+  switch (result) {
+    case UpdateCheckResult::kPageUnavailable: return L"无法读取更新页面（网络不通或页面不可用）";
+    case UpdateCheckResult::kNoVersionOnPage: return L"更新页面上没有找到版本号";
+    default: return std::wstring();
+  }
+}
+
+std::optional<UpdateNotice> CheckForUpdate(const std::wstring& url, UpdateCheckResult* result) {
+  UpdateCheckResult ignored = UpdateCheckResult::kNothingNewer;
+  UpdateCheckResult& outcome = result ? *result : ignored;
+  outcome = UpdateCheckResult::kPageUnavailable;
   const std::optional<std::string> body = FetchUpdatePage(url);
   if (!body) return std::nullopt;
   const std::wstring announced = FindAnnouncedVersion(*body);
+  outcome = announced.empty() ? UpdateCheckResult::kNoVersionOnPage : UpdateCheckResult::kNothingNewer;
   if (announced.empty() || !IsNewerVersion(announced, kProgramVersion)) return std::nullopt;
   UpdateNotice notice{DisplayedVersion(announced), url};
   if (notice.latestVersion.empty()) return std::nullopt;
+  outcome = UpdateCheckResult::kNewer;
   return notice;
 }
 

@@ -119,14 +119,19 @@ TEST_F(ProgramTest, LongLinesNeitherCrashNorHang) {
 
 TEST_F(ProgramTest, UnknownCommandGetsTwoLinesAndABlankLine) {
   StartConsole();
-  Run(L"Foo bar", L"输入 ls 查看可用命令。");
+  Run(L"Qwerty bar", L"输入 ls 查看可用命令。");
   std::vector<LogLine> lines = Log();
-  std::vector<std::wstring> output = OutputOf(lines, L"Foo bar");
-  EXPECT_EQ(Joined(output), Joined({L"未知命令：foo", L"输入 ls 查看可用命令。", L""}));
+  std::vector<std::wstring> output = OutputOf(lines, L"Qwerty bar");
+  EXPECT_EQ(Joined(output), Joined({L"未知命令：qwerty", L"输入 ls 查看可用命令。", L""}));
   EXPECT_NUMBERED(lines);
-  // The built-in update answers before any plugin; no update was announced.
-  Run(L"UPDATE now", L"当前没有可用更新。");
-  EXPECT_EQ(Joined(OutputOf(Log(), L"UPDATE now")), Joined({L"当前没有可用更新。", L""}));
+  // A near miss gets a suggestion instead.
+  Run(L"ecoh hi", L"是不是要输入 echo？");
+  // The built-in update answers before any plugin; the check of the closed
+  // local port fails at once.
+  Sleep(500);
+  Run(L"UPDATE now", L"检查更新失败：");
+  EXPECT_EQ(Joined(OutputOf(Log(), L"UPDATE now")),
+            Joined({L"检查更新失败：无法读取更新页面（网络不通或页面不可用）", L""}));
   // A line of blanks does nothing and stays in the input line.
   std::wstring before = app.ReadLog();
   app.Enter(L"   ");
@@ -182,7 +187,7 @@ TEST_F(ProgramTest, HistoryKeysWalkThroughEnteredLines) {
   EXPECT_TRUE(app.WaitForInput(L""));
 
   Run(L"echo 一", L"一");
-  Run(L"  echo 二 ", L"二");
+  Run(L"echo 二  ", L"二");
   Run(L"echo 一", L"一");
   app.Type(L"草稿");
   struct Step {
@@ -205,8 +210,8 @@ TEST_F(ProgramTest, HistoryKeysWalkThroughEnteredLines) {
   app.PressKey(VK_RETURN);
   ASSERT_TRUE(app.WaitForInput(L""));
   EXPECT_EQ(CountOccurrences(app.ReadLog(), L" | > echo 二\r\n"), 1);
-  EXPECT_EQ(CountOccurrences(app.ReadLog(), L" | >   echo 二 \r\n"), 1);
-  // Tab is swallowed: the focus does not leave and no character is typed.
+  EXPECT_EQ(CountOccurrences(app.ReadLog(), L" | > echo 二  \r\n"), 1);
+  // Tab with nothing to complete: the focus does not leave and no character is typed.
   app.Type(L"x");
   app.PressKey(VK_TAB);
   EXPECT_TRUE(app.WaitForInput(L"x"));

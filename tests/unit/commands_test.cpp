@@ -94,6 +94,43 @@ TEST(Register, ArgumentErrorsNameTheMistake) {
   EXPECT_TRUE(host.commands.empty());
 }
 
+TEST(Complete, OffersTheStringsTheFunctionReturnsOrSaysWhyNot) {
+  test::CapturedHost captured;
+  captured.folder.Write(L"basic.lua", R"(
+    host.register{ name = 'pick', run = print, complete = function(args)
+      return { 'alpha', 'beta', 42, '', args.line .. '|' .. #args } end }
+    host.register{ name = 'plain', run = print }
+    host.register{ name = 'broken', run = print, complete = function() error('no list today') end }
+    host.register{ name = 'odd', run = print, complete = function() return 'alpha' end }
+  )");
+  captured.folder.Write(L"second.lua", "host.register{ name = 'wrong', run = print, complete = 'alpha' }");
+  captured.Load();
+  EXPECT_NE(captured.host.pendingLog.find(L"host.register 的 complete 必须是函数"), std::wstring::npos) << WideToUtf8(captured.host.pendingLog);
+  const struct {
+    const wchar_t* word;
+    const wchar_t* text;
+    std::optional<std::vector<std::wstring>> offered;
+    const wchar_t* log;  // the one line printed, empty for none
+  } cases[] = {
+      // Only non-empty strings are offered; args are what run gets.
+      {L"PICK", L"b \"c d\" ", std::vector<std::wstring>{L"alpha", L"beta", L"b \"c d\" |2"}, L""},
+      {L"plain", L"x", std::nullopt, L""},
+      {L"nosuch", L"", std::nullopt, L""},
+      {L"broken", L"", std::nullopt, L"basic.lua:5: no list today\r\n"},
+      {L"odd", L"", std::nullopt, L"[补全] odd 的补全失败：complete 应返回字符串列表\r\n"},
+  };
+  for (const auto& c : cases) {
+    captured.output.clear();
+    EXPECT_EQ(CompleteArguments(captured.host, c.word, c.text), c.offered) << WideToUtf8(c.word);
+    EXPECT_EQ(captured.output.empty(), std::wstring(c.log).empty()) << WideToUtf8(c.word);
+    EXPECT_NE(captured.output.find(c.log), std::wstring::npos) << WideToUtf8(captured.output);
+    if (!captured.output.empty()) {
+      EXPECT_EQ(captured.output.rfind(L"[补全] ", 0), 0u);
+    }
+  }
+  EXPECT_EQ(lua_gettop(captured.host.plugins[0]->luaState), 0);
+}
+
 TEST(RunCommand, ArgumentsReachTheFunctionAsOneTable) {
   test::CapturedHost captured;
   captured.folder.Write(L"basic.lua", R"(

@@ -40,22 +40,15 @@ TEST(ConsoleCommandLine, SplitsIntoLowerCaseWordAndArguments) {
   }
 }
 
-TEST(ConsoleCommandLine, HistoryKeepsTheNewestHundred) {
-  std::vector<std::wstring> history;
-  for (int i = 1; i <= 101; ++i) RecordHistory(history, L"cmd" + DecimalText(i));
-  ASSERT_EQ(history.size(), 100u);
-  EXPECT_EQ(history.front(), L"cmd2");
-  EXPECT_EQ(history.back(), L"cmd101");
-  RecordHistory(history, L"cmd101");  // repeats are stored again
-  EXPECT_EQ(history[98], L"cmd101");
-  EXPECT_EQ(history[99], L"cmd101");
-}
-
 TEST(ConsoleCommandLine, RoutesEachLineWithoutAWindow) {
   const auto isPluginCommand = [](const std::wstring& word) {
     return word == L"echo" || word == L"ls" || word == L"update";
   };
   constexpr wchar_t kPage[] = L"https://example.test/download";
+  const std::vector<std::wstring> names = {L"update", L"echo", L"ls"};
+  const UpdateCheckState nothingNewer{UpdateCheckStage::kNothingNewer, {}};
+  const UpdateCheckState running{UpdateCheckStage::kRunning, {}};
+  const UpdateCheckState failed{UpdateCheckStage::kFailed, L"无法读取更新页面"};
   struct Case {
     const wchar_t* line;
     bool callRunning;
@@ -66,22 +59,32 @@ TEST(ConsoleCommandLine, RoutesEachLineWithoutAWindow) {
     const wchar_t* word;
     const wchar_t* reply;
     const wchar_t* open;
+    const UpdateCheckState* update = nullptr;
   };
   const Case cases[] = {
-      {L"  Echo  Hi there ", false, L"", CommandRoute::kPlugin, L">   Echo  Hi there \r\n", L"Echo  Hi there", L"echo",
+      {L"  Echo  Hi there ", false, L"", CommandRoute::kPlugin, L">   Echo  Hi there \r\n", L"  Echo  Hi there ", L"echo",
        L"", L""},
       {L"LS", false, kPage, CommandRoute::kPlugin, L"> LS\r\n", L"LS", L"ls", L"", L""},
       {L" \t ", false, L"", CommandRoute::kIgnored, L"", L"", L"", L"", L""},
       {L"ls", true, L"", CommandRoute::kIgnored, L"", L"", L"", L"", L""},
       {L"Foo bar", false, L"", CommandRoute::kUnknown, L"> Foo bar\r\n", L"Foo bar", L"foo",
        L"未知命令：foo\r\n输入 ls 查看可用命令。\r\n\r\n", L""},
+      {L"sl -a", false, L"", CommandRoute::kUnknown, L"> sl -a\r\n", L"sl -a", L"sl",
+       L"未知命令：sl\r\n是不是要输入 ls？\r\n\r\n", L""},
+      {L"upd", false, L"", CommandRoute::kUnknown, L"> upd\r\n", L"upd", L"upd",
+       L"未知命令：upd\r\n是不是要输入 update？\r\n\r\n", L""},
       // The built-in update wins over a plugin's "update".
       {L"UPDATE please", false, L"", CommandRoute::kUpdate, L"> UPDATE please\r\n", L"UPDATE please", L"update",
        L"当前没有可用更新。\r\n\r\n", L""},
+      {L"update", false, L"", CommandRoute::kUpdate, L"> update\r\n", L"update", L"update",
+       L"正在检查更新…\r\n\r\n", L"", &running},
+      {L"update", false, L"", CommandRoute::kUpdate, L"> update\r\n", L"update", L"update",
+       L"检查更新失败：无法读取更新页面\r\n\r\n", L"", &failed},
       {L"update", false, kPage, CommandRoute::kUpdate, L"> update\r\n", L"update", L"update", L"", kPage},
   };
   for (const Case& c : cases) {
-    const CommandLineDecision decision = DecideCommandLine(c.line, c.callRunning, c.pageUrl, isPluginCommand);
+    const CommandLineDecision decision = DecideCommandLine(c.line, c.callRunning, c.pageUrl, isPluginCommand, names,
+                                                           c.update ? *c.update : nothingNewer);
     const std::string what = WideToUtf8(c.line);
     EXPECT_EQ(decision.route, c.route) << what;
     EXPECT_EQ(decision.echo, c.echo) << what;
@@ -115,7 +118,9 @@ TEST_F(ConsoleCommands, EchoesRunsAndRecords) {
   LoadHost("host.register{name='echo', help='repeats', run=function(args) print(table.concat(args, '+')) end}\n");
   ExecuteCommandLine(L"  Echo  Hello World ");
   EXPECT_EQ(console.Shown(), L"  1 | >   Echo  Hello World \r\n  2 | Hello+World\r\n");
-  EXPECT_EQ(Console().commandHistory, std::vector<std::wstring>{L"Echo  Hello World"});
+  EXPECT_TRUE(Console().commandHistory.empty()) << "a line that starts with a blank is not kept";
+  ExecuteCommandLine(L"Echo  again ");
+  EXPECT_EQ(Console().commandHistory, std::vector<std::wstring>{L"Echo  again"});
   EXPECT_EQ(Console().historyPosition, 1);
 }
 
@@ -130,7 +135,7 @@ TEST_F(ConsoleCommands, UnknownCommandAndBuiltInUpdate) {
   ExecuteCommandLine(L"UPDATE please");
   EXPECT_EQ(console.Shown(),
             L"  1 | > Foo bar\r\n  2 | 未知命令：foo\r\n  3 | 输入 ls 查看可用命令。\r\n  4 | \r\n"
-            L"  5 | > UPDATE please\r\n  6 | 当前没有可用更新。\r\n  7 | \r\n");
+            L"  5 | > UPDATE please\r\n  6 | 正在检查更新…\r\n  7 | \r\n");
 }
 
 TEST_F(ConsoleCommands, UpdateComesBeforeAPluginCommandOfThatName) {
@@ -138,6 +143,7 @@ TEST_F(ConsoleCommands, UpdateComesBeforeAPluginCommandOfThatName) {
            "host.register{name='why', run=function() print(refused) end}\n");
   ExecuteCommandLine(L"why");
   EXPECT_NE(console.Shown().find(L"update 是程序自带的命令，插件不能注册"), std::wstring::npos);
+  Console().updateCheck = {UpdateCheckStage::kNothingNewer, {}};
   ExecuteCommandLine(L"update");
   EXPECT_EQ(console.Shown().find(L"plugin update"), std::wstring::npos);
   EXPECT_NE(console.Shown().find(L"当前没有可用更新。"), std::wstring::npos);

@@ -128,6 +128,37 @@ TEST(ConsoleInput, KeysOfTheInputLine) {
   EXPECT_EQ(Console().commandHistory.size(), 1u);
 }
 
+TEST(ConsoleInput, TabSuggestionAndSearchKeys) {
+  test::ConsoleUnderTest console;
+  InputLineUnderTest line;
+  Console().commandHistory = {L"calc 1+2", L"echo hi", L"calc 3"};
+  const struct {
+    const wchar_t* typed;  // characters typed first
+    WPARAM key;            // then this key (0: none)
+    const wchar_t* text;   // the input line after it
+  } steps[] = {
+      {L"ca", VK_RIGHT, L"calc 3"},          // Right takes the suggestion
+      {L"", VK_RIGHT, L"calc 3"},            // nothing more to take: the caret just stays
+      {L"", VK_ESCAPE, L""},
+      {L"calc 1", VK_END, L"calc 1+2"},
+      {L"", VK_ESCAPE, L""},
+      {L"UP", VK_TAB, L"update "},           // Tab: the built-in command
+      {L"\x12" L"ec", 0, L"echo hi"},        // Ctrl+R, then each key narrows
+      {L"", VK_ESCAPE, L"update "},          // Esc: the line as it was
+      {L"\x12" L"ca", 0, L"calc 3"},
+      {L"\x12", 0, L"calc 1+2"},             // Ctrl+R again: the next older match
+      {L"", VK_RETURN, L""},                 // Enter runs it
+  };
+  for (const auto& step : steps) {
+    line.Type(step.typed);
+    if (step.key != 0) line.Key(step.key);
+    EXPECT_EQ(ReadInputText(), step.text) << WideToUtf8(step.typed) << " " << step.key;
+  }
+  EXPECT_NE(console.Shown().find(L"> calc 1+2\r\n"), std::wstring::npos) << WideToUtf8(console.Shown());
+  EXPECT_EQ(Console().commandHistory.back(), L"calc 1+2");
+  EXPECT_FALSE(Console().search.active);
+}
+
 // Stands in for the main window: replays held-back messages when asked, and
 // runs a loop of its own (as a message box does) on kNestedLoop.
 constexpr UINT kNestedLoop = WM_APP + 40;

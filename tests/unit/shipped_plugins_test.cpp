@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -164,13 +166,16 @@ TEST_F(ShippedPlugins, PluginManagerCommandAndMenuEntry) {
 TEST_F(ShippedPlugins, LsListsEveryCommandGroupedByPluginWithAlignedHelp) {
   Load();
   const std::vector<std::wstring> lines = SplitLines(Run(L"ls"));
-  ASSERT_GE(lines.size(), 4u);
+  ASSERT_GE(lines.size(), 6u);
+  // The built-in command first, in a group of its own.
+  EXPECT_EQ(lines[0], L"内置命令（1 条命令）");
+  EXPECT_EQ(lines[1].rfind(L"  update  打开新版本的下载页面", 0), 0u) << WideToUtf8(lines[1]);
 
   // Rebuild the list from the lines: a header per plugin, then indented rows.
   std::vector<CommandSummary> listed;
   std::wstring plugin;
   size_t helpColumn = 0;
-  size_t index = 0;
+  size_t index = 2;
   for (; index < lines.size(); ++index) {
     const std::wstring& line = lines[index];
     if (line.empty() || line.rfind(L"输入 ", 0) == 0) break;
@@ -217,6 +222,9 @@ TEST_F(ShippedPlugins, HelpDescribesOneCommand) {
        L"用法：echo <文字>，要保留连续的空格请加引号，例如 echo \"a  b\"\r\n来自：basic.lua\r\n\r\n"},
       {L"manager", L"命令：manager\r\n说明：打开插件管理窗口，启用或停用插件\r\n来自：plugin-manager.lua\r\n\r\n"},
       {L"nosuch", L"没有名为“nosuch”的命令。\r\n输入 ls 查看全部命令。\r\n\r\n"},
+      {L"Update",
+       L"命令：update\r\n说明：打开新版本的下载页面（程序启动时会在后台检查更新）\r\n"
+       L"用法：update（检查还没有结束或失败时，它会说明原因）\r\n来自：内置命令\r\n\r\n"},
       {L"", L"用法：help <命令>\r\n输入 ls 查看全部命令。\r\n\r\n"},
       {L"ls calc", L"用法：help <命令>\r\n输入 ls 查看全部命令。\r\n\r\n"},
   };
@@ -387,9 +395,29 @@ TEST_F(ShippedPlugins, NotesAreKeptNumberedDeletedAndCopied) {
   clipboardWorks = false;
   EXPECT_EQ(Run(L"note", L"copy 1"), L"无法复制：无法写入剪贴板（可能正被其他程序占用）\r\n\r\n");
 
+  // Tab after "note": the actions, then the numbers of the notes there are.
+  using Words = std::optional<std::vector<std::wstring>>;
+  EXPECT_EQ(CompleteArguments(host_, L"note", L"c"), (Words{{L"del", L"copy"}}));
+  EXPECT_EQ(CompleteArguments(host_, L"note", L"copy "), (Words{{L"1"}}));
+  EXPECT_EQ(CompleteArguments(host_, L"note", L"del 1"), (Words{{L"1"}}));
+  EXPECT_EQ(CompleteArguments(host_, L"note", L"buy milk "), (Words{std::vector<std::wstring>{}}));
+
   // A new load pass (reload or restart) reads the notes back.
   Load();
   EXPECT_EQ(Run(L"notes"), L"共 1 条笔记：\r\n  1. Delete the tests\r\n\r\n");
+}
+
+TEST_F(ShippedPlugins, HelpAndSourceCompleteTheirOneArgument) {
+  Load();
+  const std::optional<std::vector<std::wstring>> commands = CompleteArguments(host_, L"help", L"ca");
+  ASSERT_TRUE(commands.has_value());
+  EXPECT_EQ(commands->size(), host_.commands.size() + 1);  // every command and the built-in update
+  EXPECT_EQ(commands->front(), L"update");
+  EXPECT_NE(std::find(commands->begin(), commands->end(), L"calc"), commands->end());
+  EXPECT_EQ(CompleteArguments(host_, L"source", L""),
+            (std::optional<std::vector<std::wstring>>{{L"basic.lua", L"notes.lua", L"plugin-manager.lua"}}));
+  EXPECT_EQ(CompleteArguments(host_, L"source", L"basic.lua "), std::vector<std::wstring>{});
+  EXPECT_EQ(CompleteArguments(host_, L"help", L"ls x"), std::vector<std::wstring>{});
 }
 
 TEST_F(ShippedPlugins, SourcePrintsAScriptOrSaysWhyNot) {
