@@ -1,13 +1,18 @@
 # The release package. `cmake --build --preset windows-x64 --target package`
 # writes quorvantline-<version>-win64.zip into the build folder: the program,
 # the shipped plugins (with the editor stubs in plugins/types) and the
-# documentation, in one folder of the same name. The plugins come from the
+# documentation (and the licences of the libraries built in that ask for it),
+# in one folder of the same name. The plugins come from the
 # source tree, so nothing that a run from the build folder left in its
 # plugins folder (the disabled list, data folders) is shipped.
 install(TARGETS quorvantline RUNTIME DESTINATION .)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/plugins/" DESTINATION plugins)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION docs)
 install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION .)
+# A program built with mimalloc ships its licence (MIT), as that licence asks.
+if(QV_MIMALLOC_LICENSE)
+  install(FILES "${QV_MIMALLOC_LICENSE}" DESTINATION licenses RENAME mimalloc-LICENSE.txt)
+endif()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorvantline)

@@ -184,8 +184,13 @@ void FinishStartup(HWND window) {
   InvalidateRect(window, nullptr, TRUE);
   if (!console.updateCheckStarted) {
     console.updateCheckStarted = true;
-    StartUpdateCheck(MainWindow);
+    SetTimer(window, kUpdateCheckTimer, 0, nullptr);
   }
+}
+
+void OnUpdateCheckTimer(HWND window) {
+  KillTimer(window, kUpdateCheckTimer);
+  StartUpdateCheck(window);
 }
 
 void PositionFadeOverlay() {
@@ -199,6 +204,7 @@ void StopStartup(HWND window) {
   ConsoleState& console = Console();
   KillTimer(window, kTypingTimer);
   KillTimer(window, kFadeTimer);
+  KillTimer(window, kUpdateCheckTimer);
   if (console.fadeOverlay && IsWindow(console.fadeOverlay)) DestroyWindow(console.fadeOverlay);
   console.startupPending = false;
   console.fadeOverlay = nullptr;

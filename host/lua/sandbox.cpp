@@ -2,8 +2,7 @@
 // base library: a counting allocator with a cap per state, setmetatable
 // without finalizers, and xpcall whose message handler cannot outrun an
 // interruption.
-#include <cstdlib>
-
+#include "host/lua/block_memory.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
 
@@ -17,12 +16,12 @@ void* CountingAllocator(void* userData, void* block, std::size_t oldSize, std::s
   auto* context = static_cast<StateContext*>(userData);
   if (block == nullptr) oldSize = 0;
   if (newSize == 0) {
-    std::free(block);
+    FreeBlock(block);
     context->bytes -= oldSize;
     return nullptr;
   }
   if (newSize > oldSize && context->bytes - oldSize + newSize > context->limit) return nullptr;
-  void* resized = std::realloc(block, newSize);
+  void* resized = ResizeBlock(block, newSize);
   if (resized == nullptr) return nullptr;
   context->bytes = context->bytes - oldSize + newSize;
   return resized;
