@@ -146,8 +146,8 @@ int RunMessageLoop() {
 int RunProgram(HINSTANCE instance, int showCommand) {
   MarkStartup("main");
   EnableDpiAwareness();
-  WarmUpUiFont();
   if (AnotherInstanceRuns()) return 0;
+  WarmUpUiFont();
   MarkStartup("single_instance");
   UxTheme::Instance().UseDarkAppMode();
   MarkStartup("dark_mode");
