@@ -133,7 +133,6 @@ bool CreateMainWindow(int showCommand) {
 int RunMessageLoop() {
   MSG message{};
   for (;;) {
-    ReplayDeferredMessages();
     if (GetMessageW(&message, nullptr, 0, 0) <= 0) break;
     TranslateMessage(&message);
     DispatchMessageW(&message);

@@ -12,6 +12,7 @@ namespace qv {
 
 namespace {
 
+// The console's class carries the program's icon: the taskbar and Alt+Tab take it from there.
 bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH background, bool icons) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof(windowClass);
@@ -22,13 +23,21 @@ bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, HBRUSH backgrou
   windowClass.hbrBackground = background;
   windowClass.lpszClassName = name;
   if (icons) {
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+    windowClass.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
   }
   return RegisterClassExW(&windowClass) != 0;
 }
 
 }  // namespace
+
+HICON ProgramIcon(int size) {
+  // The system sizes (16, 32 and their DPI-scaled forms) are all in the icon
+  // group, so each is drawn for its size rather than scaled from another.
+  const auto icon = static_cast<HICON>(
+      LoadImageW(AppInstance, MAKEINTRESOURCEW(kProgramIconId), IMAGE_ICON, size, size, LR_SHARED));
+  return icon ? icon : LoadIconW(nullptr, IDI_APPLICATION);
+}
 
 const wchar_t* RegisterWindowClasses() {
   ConsoleMenu.show = ShowMenuWindow;

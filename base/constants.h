@@ -1,14 +1,18 @@
-// The program-wide constants: version, title, kernel object and window class
+// The program-wide constants: version, title, icon, kernel object and window class
 // names, and the colours of the dark interface.
 #pragma once
 
 #include <windows.h>
 
+#include "base/version.h"  // kProgramVersion, generated from the project's version
+
 namespace qv {
 
-// The program's version, shown in the start-up report and compared by the update check.
-inline constexpr wchar_t kProgramVersion[] = L"0.4.0";
 inline constexpr wchar_t kProgramTitle[] = L"quorvantline";
+
+// The program's icon group in the executable's resources (app/resources/quorvantline.rc.in):
+// the lowest id, so Explorer shows it for the file.
+inline constexpr WORD kProgramIconId = 1;
 
 // The named mutex that keeps a second copy from running on the same desktop.
 inline constexpr wchar_t kInstanceMutexName[] = L"Local\\quorvantline-single-instance-1f0a6d4e";

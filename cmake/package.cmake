@@ -1,10 +1,11 @@
 # The release package. `cmake --build --preset windows-x64 --target package`
 # writes quorvantline-<version>-win64.zip into the build folder: the program,
 # the shipped plugins (with the editor stubs in plugins/types) and the
-# documentation (and the licences of the libraries built in that ask for it),
-# in one folder of the same name. The plugins come from the
-# source tree, so nothing that a run from the build folder left in its
-# plugins folder (the disabled list, data folders) is shipped.
+# documentation (and the licences of the libraries built in that ask for it)
+# at the zip's top level, with no folder around them: unzipped into
+# C:\quorvantline, the program is C:\quorvantline\quorvantline.exe. The
+# plugins come from the source tree, so nothing that a run from the build
+# folder left in its plugins folder (the disabled list, data folders) is shipped.
 install(TARGETS quorvantline RUNTIME DESTINATION .)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/plugins/" DESTINATION plugins)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION docs)
@@ -18,5 +19,5 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorvantline)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_FILE_NAME "quorvantline-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "console/globals.h"
 #include "console/console_state.h"
 #include "console/layout.h"
@@ -9,6 +11,9 @@
 namespace qv {
 
 namespace {
+
+// Posted messages a queue holds are limited (10,000 by default).
+constexpr std::size_t kMostReplayTriggers = 1000;
 
 bool IsKeyboardMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
 
@@ -30,6 +35,35 @@ int TitleHitOf(const MSG& message) {
   GetClientRect(MainWindow, &client);
   const POINT point{GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam)};
   return static_cast<int>(HitTitleBar(point, client.right - client.left, CurrentDpi));
+}
+
+// Ctrl as the program sees it for the message just retrieved (the key state
+// follows the retrieved input), so a replayed key keeps its own moment's state.
+bool ControlDownNow() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+
+void DeferMessage(const MSG& message) {
+  ConsoleState& console = Console();
+  const bool controlDown = IsKeyboardMessage(message.message) && ControlDownNow();
+  // A replay trigger that a new call overtook: the call's end posts enough anew.
+  if (message.message == kReplayDeferredMessage && message.hwnd == MainWindow) {
+    if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
+    return;
+  }
+  console.deferredMessages.push_back(DeferredMessage{message, controlDown});
+  // A key's character is made now, so that it is held back right behind it.
+  MSG translated = message;
+  TranslateMessage(&translated);
+}
+
+// One trigger per held-back message, all posted at once, so that each comes
+// before anything posted or typed later, whichever loop retrieves them.
+void PostReplayTriggers() {
+  ConsoleState& console = Console();
+  const std::size_t wanted = std::min(console.deferredMessages.size(), kMostReplayTriggers);
+  while (MainWindow && console.replayTriggersQueued < wanted &&
+         PostMessageW(MainWindow, kReplayDeferredMessage, 0, 0)) {
+    ++console.replayTriggersQueued;
+  }
 }
 
 }  // namespace
@@ -76,9 +110,7 @@ void PumpDuringCall() {
         if (GlobalHost) StopRunningCall(*GlobalHost);
         break;
       case CallTimeAction::kDefer:
-        // A key's character is made now, so that it is held back right behind it.
-        TranslateMessage(&message);
-        Console().deferredMessages.push_back(message);
+        DeferMessage(message);
         break;
       case CallTimeAction::kDrop:
         break;
@@ -91,11 +123,16 @@ void EndScriptCall() {
   PumpDuringCall();
   ConsoleState& console = Console();
   console.callRunning = false;
-  // The message loop replays the held-back messages before it takes anything
+  if (console.deferredMessages.empty()) return;
+  // The replay goes through the message queue, so that every message loop
+  // (a message box's too) replays the held-back messages before anything
   // newer; without a window (shutting down) only a quit request matters.
-  if (console.deferredMessages.empty() || MainWindow) return;
-  for (const MSG& message : console.deferredMessages) {
-    if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
+  if (MainWindow) {
+    PostReplayTriggers();
+    return;
+  }
+  for (const DeferredMessage& deferred : console.deferredMessages) {
+    if (deferred.message.message == WM_QUIT) PostQuitMessage(static_cast<int>(deferred.message.wParam));
   }
   console.deferredMessages.clear();
 }
@@ -104,21 +141,26 @@ void DeferClose() {
   MSG close{};
   close.hwnd = MainWindow;
   close.message = WM_CLOSE;
-  Console().deferredMessages.push_back(close);
+  Console().deferredMessages.push_back(DeferredMessage{close, false});
 }
 
-void ReplayDeferredMessages() {
+void ReplayNextDeferredMessage() {
   ConsoleState& console = Console();
+  if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
   // A replayed key may start a command, whose own held-back messages join the
-  // end of the same queue.
-  while (!console.callRunning && !console.deferredMessages.empty()) {
-    const MSG message = console.deferredMessages.front();
-    console.deferredMessages.pop_front();
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-    } else if (message.hwnd == nullptr || IsWindow(message.hwnd)) {
-      DispatchMessageW(&message);
-    }
+  // end of the same queue; its end posts the triggers anew.
+  if (console.callRunning || console.deferredMessages.empty()) return;
+  const DeferredMessage deferred = console.deferredMessages.front();
+  console.deferredMessages.pop_front();
+  // Past kMostReplayTriggers held-back messages the rest follow one by one.
+  if (console.replayTriggersQueued == 0) PostReplayTriggers();
+  const MSG& message = deferred.message;
+  if (message.message == WM_QUIT) {
+    PostQuitMessage(static_cast<int>(message.wParam));
+  } else if (message.hwnd == nullptr || IsWindow(message.hwnd)) {
+    console.replayedControlDown = deferred.controlDown;
+    DispatchMessageW(&message);
+    Console().replayedControlDown.reset();
   }
 }
 

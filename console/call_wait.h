@@ -30,8 +30,12 @@ void PumpDuringCall();
 void EndScriptCall();
 // Closing asked for while a call runs: queued behind what was typed before it.
 void DeferClose();
-// Handles the held-back messages in the order they arrived. The message loop
-// calls it before it takes a new message, so they come before anything newer.
-void ReplayDeferredMessages();
+// Posted to the main window to replay the held-back messages one by one.
+inline constexpr UINT kReplayDeferredMessage = WM_APP + 2;
+// Handles the oldest held-back message (the main window does, on
+// kReplayDeferredMessage), in the keyboard state of its own moment; the
+// messages thus come in the order they arrived and before anything newer, in
+// whichever message loop runs.
+void ReplayNextDeferredMessage();
 
 }  // namespace qv

@@ -58,6 +58,9 @@ void RunPluginCommand(PluginHost& host, const SplitLine& command,
                       const std::function<void(const std::wstring&)>& show) {
   ExecuteCommand(host, command.word, command.arguments);
   if (!TakeReloadRequest(host)) return;
+  // What is still unshown (the first pass's report, when a reload was typed
+  // during the start-up animation) goes first: the new pass starts afresh.
+  show(TakePendingLog(host));
   LoadPlugins(host);
   show(TakePendingLog(host));
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ namespace qv {
 inline constexpr int kOutputViewId = 1001;
 inline constexpr int kInputLineId = 1002;
 inline constexpr int kMenuWindowId = 0;
+
+// A message held back while a call runs, with the keyboard state of its own moment.
+struct DeferredMessage {
+  MSG message{};
+  bool controlDown = false;
+};
 
 struct ConsoleState {
   HWND outputView = nullptr;
@@ -59,7 +66,10 @@ struct ConsoleState {
 
   // A call into script code runs on the script thread (see call_wait.h).
   bool callRunning = false;
-  std::deque<MSG> deferredMessages;  // held back while a call runs, oldest first
+  std::deque<DeferredMessage> deferredMessages;  // held back while a call runs, oldest first
+  std::size_t replayTriggersQueued = 0;  // kReplayDeferredMessage posts not yet handled
+  // While a held-back key is handled: whether Ctrl was down when it was typed.
+  std::optional<bool> replayedControlDown;
 };
 
 // The one console state of the process.

@@ -290,6 +290,7 @@ LRESULT CALLBACK ConsoleWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, lParam);
     case UpdateAvailableMessage: return OnUpdateAvailable(lParam);
+    case kReplayDeferredMessage: ReplayNextDeferredMessage(); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
   }
 }

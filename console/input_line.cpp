@@ -59,7 +59,11 @@ LRESULT Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                   : DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool ControlDown() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+// A key held back during a call sees Ctrl as it was when the key was typed.
+bool ControlDown() {
+  if (const std::optional<bool> replayed = Console().replayedControlDown) return *replayed;
+  return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0;
+}
 
 LRESULT OnFocusChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (MainWindow) InvalidateRect(MainWindow, nullptr, FALSE);

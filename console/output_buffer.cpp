@@ -14,6 +14,26 @@ std::wstring LineNumberText(std::int32_t number) {
   return digits;
 }
 
+namespace {
+
+// Where a display line of at most kDisplayLineLength units may end: never
+// between the two halves of a surrogate pair.
+std::size_t DisplayBreak(std::wstring_view line) {
+  if (line.size() <= kDisplayLineLength) return line.size();
+  std::size_t end = kDisplayLineLength;
+  if (end > 0 && line[end - 1] >= 0xD800 && line[end - 1] <= 0xDBFF) --end;
+  return end;
+}
+
+// Whether the display line at `start` goes on from the one above (its number
+// column is blank).
+bool IsContinuation(std::wstring_view text, std::size_t start) {
+  const std::size_t bar = text.find_first_not_of(L' ', start);
+  return bar != std::wstring_view::npos && bar > start && text[bar] == L'|';
+}
+
+}  // namespace
+
 std::wstring NumberLines(std::wstring_view text, std::int32_t& counter) {
   std::wstring result;
   result.reserve(text.size() + 8);
@@ -23,12 +43,24 @@ std::wstring NumberLines(std::wstring_view text, std::int32_t& counter) {
     std::wstring_view line = text.substr(position, lineFeed == std::wstring_view::npos ? std::wstring_view::npos
                                                                                        : lineFeed - position);
     if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-    result += LineNumberText(counter++);
+    const std::wstring number = LineNumberText(counter++);
+    result += number;
     result += L" | ";
-    const std::size_t lineStart = result.size();
-    result += line;
-    // The output view's text would end at a zero: the rest of the append would be lost.
-    std::replace(result.begin() + static_cast<std::ptrdiff_t>(lineStart), result.end(), L'\0', kZeroShownAs);
+    // A long line goes on in display lines under a blank number: the view's
+    // wrapping costs time that grows with the square of a line's length.
+    for (bool first = true; first || !line.empty(); first = false) {
+      if (!first) {
+        result += L"\r\n";
+        result.append(number.size(), L' ');
+        result += L" | ";
+      }
+      const std::size_t end = DisplayBreak(line);
+      const std::size_t pieceStart = result.size();
+      result += line.substr(0, end);
+      // The output view's text would end at a zero: the rest of the append would be lost.
+      std::replace(result.begin() + static_cast<std::ptrdiff_t>(pieceStart), result.end(), L'\0', kZeroShownAs);
+      line.remove_prefix(end);
+    }
     if (lineFeed == std::wstring_view::npos) break;
     result += L"\r\n";
     position = lineFeed + 1;
@@ -54,7 +86,12 @@ void OutputBuffer::Trim() {
   const std::size_t length = data_.size() - start_;
   if (length <= capacity_) return;
   const std::size_t excess = length - capacity_;
-  const std::size_t lineFeed = data_.find(L'\n', start_ + excess);
+  std::size_t lineFeed = data_.find(L'\n', start_ + excess);
+  // The log starts with a numbered line: display lines that went on from a
+  // dropped one go with it.
+  while (lineFeed != std::wstring::npos && IsContinuation(data_, lineFeed + 1)) {
+    lineFeed = data_.find(L'\n', lineFeed + 1);
+  }
   const std::size_t newStart = lineFeed == std::wstring::npos ? start_ + excess : lineFeed + 1;
   dropped_ += newStart - start_;
   start_ = newStart;

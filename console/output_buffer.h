@@ -17,11 +17,16 @@ inline constexpr std::size_t kOutputCapacity = 200000;
 // What a zero character in output is shown as (U+FFFD REPLACEMENT CHARACTER).
 inline constexpr wchar_t kZeroShownAs = L'\uFFFD';
 
+// Longest display line of the log, in UTF-16 units: a longer output line goes
+// on in further display lines under a blank number column, all its text kept.
+inline constexpr std::size_t kDisplayLineLength = 1000;
+
 // The number of an output line, padded on the left to at least three characters.
 std::wstring LineNumberText(std::int32_t number);
 
 // Splits text at line feeds ("\r\n" and "\n" both end a line) and writes each
-// line as its number, " | " and the line, lines joined by "\r\n". A final line
+// line as its number, " | " and the line (in display lines of at most
+// kDisplayLineLength units), lines joined by "\r\n". A final line
 // without a line feed stays unterminated; a zero character becomes kZeroShownAs.
 // counter is the next line's number and advances by one per line.
 std::wstring NumberLines(std::wstring_view text, std::int32_t& counter);

@@ -179,7 +179,9 @@ void FinishStartup(HWND window) {
   for (const HWND control : {console.outputView, console.inputLine}) {
     if (control) ShowWindow(control, SW_SHOW);
   }
-  if (GlobalHost) AppendOutput(TakePendingLog(*GlobalHost));
+  // During a call (a reload typed while the animation ran) the script thread
+  // may be writing the pending log: the call's end shows it instead.
+  if (GlobalHost && !GlobalHost->callRunning) AppendOutput(TakePendingLog(*GlobalHost));
   if (console.outputView && console.inputLine) LayoutControls(window);
   InvalidateRect(window, nullptr, TRUE);
   if (!console.updateCheckStarted) {

@@ -8,9 +8,6 @@
 namespace qv {
 
 int HostRegister(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
   if (lua_type(L, 1) != LUA_TTABLE) {
     return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
   }
@@ -31,40 +28,40 @@ int HostRegister(lua_State* L) {
   if (helpLength > kTextLengthLimit) {
     return luaL_error(L, "host.register：说明太长（最多 %d 字节）", static_cast<int>(kTextLengthLimit));
   }
-  host = HostFrom(L);  // the fields' metamethods may have run script code
-  record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return 0;
-  const auto owned = std::count_if(host->commands.begin(), host->commands.end(),
-                                   [&](const CommandEntry& entry) { return entry.owner == record; });
-  if (static_cast<std::size_t>(owned) >= kCommandsPerPluginLimit) {
-    return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
-  }
   // Every check that can raise is done: only now do C++ objects come to life.
   const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
   const std::wstring helpText = WideUpToZero(help);
   const std::wstring nameText = WideUpToZero(name);
   lua_pop(L, 2);
-  host = HostFrom(L);  // luaL_ref may have run a collection step
-  record = RecordFrom(L);
-  if (host && record) RegisterCommand(*host, *record, nameText, helpText, reference);
+  Registration outcome = Registration::kRefused;
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    outcome = RegisterCommand(host, record, nameText, helpText, reference);
+  });
+  if (outcome == Registration::kAdded) return 0;
+  luaL_unref(L, LUA_REGISTRYINDEX, reference);
+  if (outcome == Registration::kFull) {
+    return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
+  }
   return 0;
 }
 
-void RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name, const std::wstring& help,
-                     int functionRef) {
+Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
+                             const std::wstring& help, int functionRef) {
   std::wstring key = ToLower(name);
   const std::wstring fileName = FileNameOf(record.path);
   if (key.empty()) {
     AppendLog(host, L"[插件] 忽略了空命令名（来自 " + fileName + L"）");
-    luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
-    return;
+    return Registration::kRefused;
   }
+  const auto owned = std::count_if(host.commands.begin(), host.commands.end(),
+                                   [&](const CommandEntry& entry) { return entry.owner == &record; });
+  if (static_cast<std::size_t>(owned) >= kCommandsPerPluginLimit) return Registration::kFull;
   if (FindCommand(host, key) != nullptr) {
     AppendLog(host, L"[插件] 命令重复，已忽略：" + name + L"（来自 " + fileName + L"）");
-    luaL_unref(record.luaState, LUA_REGISTRYINDEX, functionRef);
-    return;
+    return Registration::kRefused;
   }
   host.commands.push_back(CommandEntry{std::move(key), name, help, record.path, functionRef, &record});
+  return Registration::kAdded;
 }
 
 const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name) {

@@ -32,26 +32,44 @@ void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstri
 
 namespace {
 
+struct CommandCall {
+  int functionRef = 0;
+  const std::vector<std::wstring>* words = nullptr;
+  const std::wstring* line = nullptr;
+};
+
+// Inside the protected call, where the time limit and Esc reach: everything
+// that allocates (the argument table may not fit a state at its memory cap).
+// [-1, +0]: the CommandCall as light userdata.
+int CallCommandBody(lua_State* L) {
+  const CommandCall& call = *static_cast<const CommandCall*>(lua_touserdata(L, 1));
+  lua_rawgeti(L, LUA_REGISTRYINDEX, call.functionRef);
+  lua_createtable(L, static_cast<int>(call.words->size()), 1);
+  for (size_t i = 0; i < call.words->size(); ++i) {
+    PushWide(L, (*call.words)[i]);
+    lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
+  }
+  PushWide(L, *call.line);  // args.line: the argument text as typed, quotes and blanks kept
+  lua_setfield(L, -2, "line");
+  lua_call(L, 1, 0);
+  return 0;
+}
+
 // Script thread: calls the command's function with its argument table and
 // emits the error text if it fails.
 void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const std::vector<std::wstring>& words,
                  const std::wstring& line) {
   lua_State* L = owner.luaState;
+  CommandCall call{functionRef, &words, &line};
   lua_settop(L, 0);
-  lua_pushcclosure(L, ErrorMessageHandler, 0);
-  lua_rawgeti(L, LUA_REGISTRYINDEX, functionRef);
-  lua_createtable(L, static_cast<int>(words.size()), 1);
-  for (size_t i = 0; i < words.size(); ++i) {
-    PushWide(L, words[i]);
-    lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
-  }
-  PushWide(L, line);  // args.line: the argument text as typed, quotes and blanks kept
-  lua_setfield(L, -2, "line");
+  lua_pushcfunction(L, ErrorMessageHandler);
+  lua_pushcfunction(L, CallCommandBody);
+  lua_pushlightuserdata(L, &call);
   const int status = CallWithTimeLimit(owner, 1, 0, 1);
   if (status == kCallAbandoned) return;
-  lua_rotate(L, 1, -1);
-  lua_pop(L, 1);
-  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + PopErrorText(L));
+  const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
+  lua_settop(L, 0);
+  if (status != LUA_OK) EmitOutput(host, L"插件错误：" + error);
 }
 
 }  // namespace

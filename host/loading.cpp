@@ -61,6 +61,8 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
   const std::string chunkName = std::string("@").append(WideToUtf8(record.path));
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.
+  lua_settop(L, 0);
+  lua_pushcfunction(L, ErrorMessageHandler);
   LeaveForLua();
   const int compiled = luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t");
   if (!ReturnFromLua()) return false;
@@ -69,10 +71,12 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
     return false;
   }
   content = std::string();  // the chunk holds its own copy; free the file text now
-  const int status = CallWithTimeLimit(record, 0, 0, 0);
+  const int status = CallWithTimeLimit(record, 0, 0, 1);
   if (status == kCallAbandoned) return false;
+  const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
+  lua_settop(L, 0);
   if (status != LUA_OK) {
-    AppendLog(host, L"[插件] " + name + L" 运行出错：" + PopErrorText(L));
+    AppendLog(host, L"[插件] " + name + L" 运行出错：" + error);
     return false;
   }
   return true;

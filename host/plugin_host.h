@@ -161,6 +161,7 @@ inline constexpr std::size_t kMenuItemsPerPluginLimit = 50;
 inline constexpr std::size_t kNameLengthLimit = 64;        // command names, in UTF-8 bytes
 inline constexpr std::size_t kTextLengthLimit = 4096;      // help texts, labels, menu commands
 inline constexpr std::size_t kPrintedTextLimit = 200000;   // UTF-16 units kept of one print
+inline constexpr std::size_t kErrorTextLimit = 65536;      // UTF-8 bytes kept of one error's text
 inline constexpr std::size_t kPendingLogLimit = 1000000;   // UTF-16 units collected per load pass
 
 // ---- Loading --------------------------------------------------------------
@@ -180,8 +181,12 @@ LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record);
 std::vector<std::wstring> ParseDisabledList(const std::string& content);
 
 // ---- Commands ---------------------------------------------------------------
-void RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name, const std::wstring& help,
-                     int functionRef);
+enum class Registration { kAdded, kRefused, kFull };
+// Adds a command to the host's table (host data only, no Lua): kRefused for an
+// empty or taken name (with a log line), kFull past kCommandsPerPluginLimit.
+// The caller releases functionRef unless the command was added.
+[[nodiscard]] Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
+                                           const std::wstring& help, int functionRef);
 const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name);
 bool HasCommand(const PluginHost& host, const std::wstring& name);
 PluginRecord* FindPlugin(const PluginHost& host, const std::wstring& fileName);

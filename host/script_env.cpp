@@ -2,6 +2,7 @@
 // calls, closing every state, and the two roads by which text leaves the host.
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "base/text.h"
@@ -53,12 +54,16 @@ void AppendPending(PluginHost& host, const std::wstring& text) {
 
 }  // namespace
 
-PluginHost* HostFrom(lua_State* L) {
-  return StateIsLive(L) ? static_cast<PluginHost*>(RegistryPointer(L, kHostRegistryKey)) : nullptr;
+HostLink LinkOf(lua_State* L) {
+  if (!StateIsLive(L)) return {};
+  return HostLink{static_cast<PluginHost*>(RegistryPointer(L, kHostRegistryKey)),
+                  static_cast<PluginRecord*>(RegistryPointer(L, kRecordRegistryKey))};
 }
 
-PluginRecord* RecordFrom(lua_State* L) {
-  return StateIsLive(L) ? static_cast<PluginRecord*>(RegistryPointer(L, kRecordRegistryKey)) : nullptr;
+bool RunHostAction(lua_State* L, const std::function<void(PluginHost&)>& action) {
+  const HostLink link = LinkOf(L);
+  if (link.host == nullptr) return false;
+  return RunOnOwner([&] { action(*link.host); });
 }
 
 PluginRecord::PluginRecord() = default;
@@ -72,8 +77,10 @@ void PushWide(lua_State* L, const std::wstring& text) {
 std::wstring WideUpToZero(const char* bytes) { return Utf8ToWide(bytes); }
 
 std::wstring PopErrorText(lua_State* L) {
+  // Only a string is read: converting anything else would allocate outside
+  // the protected call (the message handler has made every error a string).
   size_t length = 0;
-  const char* message = lua_tolstring(L, -1, &length);
+  const char* message = lua_type(L, -1) == LUA_TSTRING ? lua_tolstring(L, -1, &length) : nullptr;
   std::wstring text = message ? Utf8ToWide(std::string_view(message, length)) : std::wstring();
   lua_pop(L, 1);
   return text;
@@ -88,18 +95,14 @@ PluginHost::~PluginHost() {
 
 bool TakeReloadRequest(PluginHost& host) { return std::exchange(host.reloadRequested, false); }
 
-bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
-  auto context = std::make_unique<StateContext>();
-  context->host = &host;
-  context->record = &record;
-  lua_State* L = NewCountedState(*context);
-  if (L == nullptr) return false;
-  record.context = std::move(context);
-  record.luaState = L;
-  record.host = &host;
-  InstallWarningHandler(L);
+namespace {
 
-  lua_pushlightuserdata(L, &host);
+// Fills a new state inside a protected call: a state that cannot get the
+// memory for its libraries fails to load instead of ending the process.
+// [-1, +0]: the PluginRecord as light userdata.
+int OpenEnvironment(lua_State* L) {
+  PluginRecord& record = *static_cast<PluginRecord*>(lua_touserdata(L, 1));
+  lua_pushlightuserdata(L, record.host);
   lua_setfield(L, LUA_REGISTRYINDEX, kHostRegistryKey);
   lua_pushlightuserdata(L, &record);
   lua_setfield(L, LUA_REGISTRYINDEX, kRecordRegistryKey);
@@ -128,24 +131,82 @@ bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
   AddCapabilities(L);
   lua_setglobal(L, "host");
   InstallSandboxGuards(L);
-  if (host.onStateCreated) host.onStateCreated(L);
+  if (record.host->onStateCreated) record.host->onStateCreated(L);
+  return 0;
+}
+
+}  // namespace
+
+bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record) {
+  auto context = std::make_unique<StateContext>();
+  context->host = &host;
+  context->record = &record;
+  lua_State* L = NewCountedState(*context);
+  if (L == nullptr) return false;
+  record.context = std::move(context);
+  record.luaState = L;
+  record.host = &host;
+  InstallWarningHandler(L);
+  lua_pushcfunction(L, OpenEnvironment);
+  lua_pushlightuserdata(L, &record);
+  if (lua_pcall(L, 1, 0, 0) != LUA_OK) {
+    CloseScriptState(record);
+    return false;
+  }
   return true;
 }
 
+namespace {
+
+// The error text goes to the log like printed text: a longer one is cut (at a
+// character's start) before anything copies it out of the state. [-0, +1]
+void PushCappedMessage(lua_State* L, int index) {
+  size_t length = 0;
+  const char* message = lua_tolstring(L, index, &length);
+  if (length <= kErrorTextLimit) {
+    lua_pushvalue(L, index);
+    return;
+  }
+  size_t kept = kErrorTextLimit;
+  while (kept > 0 && (static_cast<unsigned char>(message[kept]) & 0xC0) == 0x80) --kept;
+  lua_pushlstring(L, message, kept);
+  lua_pushliteral(L, "……（错误信息过长，其余部分已省略）");
+  lua_concat(L, 2);
+}
+
+// The message and the traceback of the script's own frames: the host's frame
+// at the bottom (the C function that builds a command's arguments) is left out.
+void PushTraceback(lua_State* L, const char* message) {
+  luaL_traceback(L, L, message, 1);
+  size_t length = 0;
+  const char* text = lua_tolstring(L, -1, &length);
+  constexpr std::string_view kHostFrame = "\n\t[C]: in ?";
+  const std::string_view traceback(text, length);
+  if (traceback.size() > kHostFrame.size() && traceback.substr(traceback.size() - kHostFrame.size()) == kHostFrame) {
+    lua_pushlstring(L, text, length - kHostFrame.size());
+    lua_remove(L, -2);
+  }
+}
+
+}  // namespace
+
 int ErrorMessageHandler(lua_State* L) {
-  if (const char* message = lua_tostring(L, 1)) {
-    luaL_traceback(L, L, message, 1);
+  if (lua_type(L, 1) == LUA_TSTRING || lua_type(L, 1) == LUA_TNUMBER) {
+    PushCappedMessage(L, 1);
+    PushTraceback(L, lua_tostring(L, -1));
     return 1;
   }
   // The metamethod runs protected: one that raises falls back to the type text
   // below instead of turning into "error in error handling".
   if (luaL_getmetafield(L, 1, "__tostring") != LUA_TNIL) {
     lua_pushvalue(L, 1);
-    if (lua_pcall(L, 1, 1, 0) == LUA_OK && lua_type(L, -1) == LUA_TSTRING) return 1;
+    if (lua_pcall(L, 1, 1, 0) == LUA_OK && lua_type(L, -1) == LUA_TSTRING) {
+      PushCappedMessage(L, -1);
+      return 1;
+    }
     lua_pop(L, 1);
   }
-  const char* message = lua_pushfstring(L, "(错误对象是 %s 类型)", luaL_typename(L, 1));
-  luaL_traceback(L, L, message, 1);
+  PushTraceback(L, lua_pushfstring(L, "(错误对象是 %s 类型)", luaL_typename(L, 1)));
   return 1;
 }
 

@@ -32,8 +32,6 @@ void AppendRowTables(lua_State* L, const std::vector<Row>& rows, int fields, Set
 }  // namespace
 
 int HostPrint(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  if (host == nullptr) return 0;
   const int count = lua_gettop(L);
   luaL_Buffer buffer;
   luaL_buffinit(L, &buffer);
@@ -51,91 +49,91 @@ int HostPrint(lua_State* L) {
   if (text.size() > 4 * kPrintedTextLimit) text.remove_prefix(text.size() - 4 * kPrintedTextLimit);
   std::wstring wide = Utf8ToWide(text);
   if (wide.size() > kPrintedTextLimit) wide.erase(0, wide.size() - kPrintedTextLimit);
-  host = HostFrom(L);  // the pushes above may have run a collection step
-  if (host) EmitOutput(*host, wide);
+  WithHost(L, [&](PluginHost& host, PluginRecord&) { EmitOutput(host, wide); });
   return 0;
 }
 
 int HostClear(lua_State* L) {
-  if (PluginHost* host = HostFrom(L)) EmitClear(*host);
+  WithHost(L, [](PluginHost& host, PluginRecord&) { EmitClear(host); });
   return 0;
 }
 
 int HostExit(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  if (host && host->onExit) RunOnOwner(host->onExit);
+  RunHostAction(L, [](PluginHost& host) {
+    if (host.onExit) host.onExit();
+  });
   return 0;
 }
 
 int HostReload(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  if (host == nullptr) return 0;
-  // A load pass is itself a fresh load: a body asking for another one would
-  // make every later command reload everything.
-  if (host->loading) {
-    if (PluginRecord* record = RecordFrom(L)) {
-      AppendLog(*host, L"[插件] 已忽略 " + FileNameOf(record->path) + L" 在加载时请求的重新加载。");
+  WithHost(L, [](PluginHost& host, PluginRecord& record) {
+    // A load pass is itself a fresh load: a body asking for another one would
+    // make every later command reload everything.
+    if (host.loading) {
+      AppendLog(host, L"[插件] 已忽略 " + FileNameOf(record.path) + L" 在加载时请求的重新加载。");
+    } else {
+      host.reloadRequested = true;
     }
-    return 0;
-  }
-  host->reloadRequested = true;
+  });
   return 0;
 }
 
 int HostSkipLoading(lua_State* L) {
-  if (PluginHost* host = HostFrom(L)) host->skipLoadingRequested = true;
+  WithHost(L, [](PluginHost& host, PluginRecord&) { host.skipLoadingRequested = true; });
   return 0;
 }
 
 int HostPluginManager(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  if (host && host->onOpenPluginManager) RunOnOwner(host->onOpenPluginManager);
+  RunHostAction(L, [](PluginHost& host) {
+    if (host.onOpenPluginManager) host.onOpenPluginManager();
+  });
   return 0;
 }
 
 int HostCommands(lua_State* L) {
-  lua_createtable(L, 0, 0);
-  if (const PluginHost* host = HostFrom(L)) {
-    AppendRowTables(L, host->commandList, 3, [L](const CommandSummary& row) {
-      SetStringField(L, "name", row.name);
-      SetStringField(L, "help", row.help);
-      SetStringField(L, "plugin", row.plugin);
-    });
-  }
+  std::vector<CommandSummary> rows;
+  WithHost(L, [&](PluginHost& host, PluginRecord&) { rows = host.commandList; });
+  lua_createtable(L, static_cast<int>(rows.size()), 0);
+  AppendRowTables(L, rows, 3, [L](const CommandSummary& row) {
+    SetStringField(L, "name", row.name);
+    SetStringField(L, "help", row.help);
+    SetStringField(L, "plugin", row.plugin);
+  });
   return 1;
 }
 
 int HostPlugins(lua_State* L) {
-  lua_createtable(L, 0, 0);
-  if (const PluginHost* host = HostFrom(L)) {
-    AppendRowTables(L, host->pluginList, 5, [L](const PluginSummary& row) {
-      SetStringField(L, "name", row.name);
-      SetStringField(L, "path", row.path);
-      lua_pushinteger(L, row.commands);
-      lua_setfield(L, -2, "commands");
-      lua_pushboolean(L, row.ok);
-      lua_setfield(L, -2, "ok");
-      lua_pushboolean(L, row.enabled);
-      lua_setfield(L, -2, "enabled");
-    });
-  }
+  std::vector<PluginSummary> rows;
+  WithHost(L, [&](PluginHost& host, PluginRecord&) { rows = host.pluginList; });
+  lua_createtable(L, static_cast<int>(rows.size()), 0);
+  AppendRowTables(L, rows, 5, [L](const PluginSummary& row) {
+    SetStringField(L, "name", row.name);
+    SetStringField(L, "path", row.path);
+    lua_pushinteger(L, row.commands);
+    lua_setfield(L, -2, "commands");
+    lua_pushboolean(L, row.ok);
+    lua_setfield(L, -2, "ok");
+    lua_pushboolean(L, row.enabled);
+    lua_setfield(L, -2, "enabled");
+  });
   return 1;
 }
 
 int HostDirectory(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  PushWide(L, host ? host->pluginsDir : std::wstring());
+  std::wstring folder;
+  WithHost(L, [&](PluginHost& host, PluginRecord&) { folder = host.pluginsDir; });
+  PushWide(L, folder);
   return 1;
 }
 
 int HostDataDir(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) {
+  std::wstring folder;
+  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+        folder = DataFolderPath(host.pluginsDir, record.path);
+      })) {
     lua_pushnil(L);
     return 1;
   }
-  const std::wstring folder = DataFolderPath(host->pluginsDir, record->path);
   CreateDirectoryW(folder.c_str(), nullptr);
   PushWide(L, folder);
   return 1;
@@ -144,21 +142,25 @@ int HostDataDir(lua_State* L) {
 int HostSource(lua_State* L) {
   size_t length = 0;
   const char* argument = luaL_optlstring(L, 1, "", &length);
-  PluginHost* host = HostFrom(L);
-  if (host == nullptr || length == 0) {
+  const std::wstring wanted = ToLower(Utf8ToWide(std::string_view(argument, length)));
+  std::wstring path;
+  if (!wanted.empty()) {
+    WithHost(L, [&](PluginHost& host, PluginRecord&) {
+      for (const PluginSummary& row : host.pluginList) {
+        if (ToLower(row.name) == wanted) {
+          path = row.path;
+          return;
+        }
+      }
+    });
+  }
+  std::string content;
+  if (path.empty() || !ReadWholeFile(path, content)) {
     lua_pushnil(L);
     return 1;
   }
-  const std::wstring wanted = ToLower(Utf8ToWide(std::string_view(argument, length)));
-  for (const PluginSummary& row : host->pluginList) {
-    if (ToLower(row.name) != wanted) continue;
-    std::string content;
-    if (!ReadWholeFile(row.path, content)) break;
-    DropByteOrderMark(content);
-    lua_pushlstring(L, content.data(), content.size());
-    return 1;
-  }
-  lua_pushnil(L);
+  DropByteOrderMark(content);
+  lua_pushlstring(L, content.data(), content.size());
   return 1;
 }
 

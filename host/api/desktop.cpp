@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "host/api/host_table.h"
 #include "host/lua/lua_glue.h"
+#include "host/lua/state_context.h"
 #include "host/lua/script_thread.h"
 
 namespace qv {
@@ -34,9 +35,10 @@ bool IsFolderPath(const std::wstring& path) {
 }
 
 int GetClipboard(lua_State* L) {
-  PluginHost* host = HostFrom(L);
   std::optional<std::wstring> text;
-  if (host != nullptr && host->onGetClipboard) RunOnOwner([&] { text = host->onGetClipboard(); });
+  RunHostAction(L, [&](PluginHost& host) {
+    if (host.onGetClipboard) text = host.onGetClipboard();
+  });
   if (!text) {
     lua_pushnil(L);
     return 1;
@@ -78,10 +80,11 @@ int HostClipboard(lua_State* L) {
   if (length > kMaxClipboardTextBytes) {
     return PushFailure(L, L"放进剪贴板的文字不能超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节");
   }
+  // The clipboard's text ends at its first zero character: refuse rather than keep half.
+  if (text.find('\0') != std::string_view::npos) return PushFailure(L, L"剪贴板不能放入含有零字符（\\0）的文字");
   const std::wstring wide = Utf8ToWide(text);
-  PluginHost* host = HostFrom(L);
   bool done = false;
-  if (host != nullptr && host->onSetClipboard) RunOnOwner([&] { done = host->onSetClipboard(wide); });
+  RunHostAction(L, [&](PluginHost& host) { done = host.onSetClipboard && host.onSetClipboard(wide); });
   if (!done) return PushFailure(L, L"无法写入剪贴板（可能正被其他程序占用）");
   lua_pushboolean(L, 1);
   return 1;
@@ -97,11 +100,14 @@ int HostOpen(lua_State* L) {
     return PushFailure(L, L"只能打开 http、https、mailto 地址或已有的文件夹（完整路径）");
   }
   if (kind == OpenTarget::Folder && !IsFolderPath(target)) return PushFailure(L, L"文件夹不存在：" + target);
-  PluginHost* host = HostFrom(L);
-  bool done = false;
-  if (host != nullptr && host->onOpen) {
-    RunOnOwner([&] { done = host->onOpen(target, kind == OpenTarget::Folder); });
+  // Each open starts a process: a loop must not start hundreds of them.
+  StateContext* context = ContextOf(L);
+  if (context != nullptr && ++context->opensThisCall > kMaxOpensPerCall) {
+    return PushFailure(L, L"一次调用最多打开 " + DecimalText(static_cast<long long>(kMaxOpensPerCall)) +
+                              L" 个地址或文件夹");
   }
+  bool done = false;
+  RunHostAction(L, [&](PluginHost& host) { done = host.onOpen && host.onOpen(target, kind == OpenTarget::Folder); });
   if (!done) return PushFailure(L, L"无法打开：" + target);
   lua_pushboolean(L, 1);
   return 1;

@@ -26,10 +26,9 @@ std::wstring CheckFileName(lua_State* L, int arg) {
 
 // The calling plugin's data folder; empty without a host.
 std::wstring DataFolderOf(lua_State* L) {
-  PluginHost* host = HostFrom(L);
-  PluginRecord* record = RecordFrom(L);
-  if (host == nullptr || record == nullptr) return {};
-  return DataFolderPath(host->pluginsDir, record->path);
+  std::wstring folder;
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) { folder = DataFolderPath(host.pluginsDir, record.path); });
+  return folder;
 }
 
 int PushFailure(lua_State* L, const std::wstring& reason) {
@@ -46,6 +45,7 @@ int HostReadFile(lua_State* L) {
   const std::wstring name = CheckFileName(L, 1);
   const std::wstring folder = DataFolderOf(L);
   if (folder.empty()) return PushFailure(L, L"没有宿主，无法读取文件");
+  if (const std::wstring refused = RefusedExistingName(folder, name); !refused.empty()) return PushFailure(L, refused);
   const std::wstring path = folder + L"\\" + name;
   WIN32_FILE_ATTRIBUTE_DATA attributes{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
@@ -73,6 +73,7 @@ int HostWriteFile(lua_State* L) {
   const char* text = luaL_checklstring(L, 2, &length);
   const std::wstring folder = DataFolderOf(L);
   if (folder.empty()) return PushFailure(L, L"没有宿主，无法写入文件");
+  if (const std::wstring refused = RefusedExistingName(folder, name); !refused.empty()) return PushFailure(L, refused);
   if (length > kMaxDataFileBytes) {
     return PushFailure(L, L"无法写入 " + name + L"：一个文件不能超过 " + MiB(kMaxDataFileBytes));
   }

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "host/lua/lua_glue.h"
+#include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
 
 namespace qv {
@@ -34,8 +35,11 @@ void WarnToLog(void* userData, const char* message, int toBeContinued) {
   const std::wstring line = Utf8ToWide(text);
   context.pendingWarning.reset();
   // A state the host let go of reaches nothing any more.
-  if (context.closed.load() || context.host == nullptr || context.record == nullptr) return;
-  EmitOutput(*context.host, L"[警告] " + FileNameOf(context.record->path) + L"：" + line);
+  if (context.host == nullptr || context.record == nullptr) return;
+  WithHostData([&] {
+    if (context.closed.load()) return;
+    EmitOutput(*context.host, L"[警告] " + FileNameOf(context.record->path) + L"：" + line);
+  });
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ namespace qv {
 inline constexpr std::size_t kMaxClipboardTextBytes = 1024 * 1024;
 // Longest target host.open accepts, in UTF-16 code units.
 inline constexpr std::size_t kMaxOpenTargetLength = 2048;
+// Most addresses and folders that host.open opens during one call into a plugin.
+inline constexpr int kMaxOpensPerCall = 5;
 // Longest warning kept for the log, in UTF-8 bytes; the rest is cut off.
 inline constexpr std::size_t kMaxWarningBytes = 4096;
 

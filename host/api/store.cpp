@@ -13,6 +13,7 @@
 #include "host/store/data_files.h"
 #include "host/store/json_store.h"
 #include "host/lua/lua_glue.h"
+#include "host/lua/script_thread.h"
 
 namespace qv {
 
@@ -43,14 +44,11 @@ struct StoreOwner {
 
 StoreOwner OwnerOf(lua_State* L) {
   StoreOwner owner;
-  PluginRecord* record = RecordFrom(L);
-  owner.host = HostFrom(L);
-  if (owner.host == nullptr || record == nullptr) {
-    owner.host = nullptr;
-    return owner;
-  }
-  owner.folder = DataFolderPath(owner.host->pluginsDir, record->path);
-  owner.script = FileNameOf(record->path);
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    owner.host = &host;
+    owner.folder = DataFolderPath(host.pluginsDir, record.path);
+    owner.script = FileNameOf(record.path);
+  });
   return owner;
 }
 
@@ -68,8 +66,9 @@ bool EnsureLoaded(StoreCache& cache, const StoreOwner& owner, std::wstring& reas
     return false;
   }
   if (load.result == StoreLoad::Result::SetAside) {
-    EmitOutput(*owner.host, L"[插件] " + owner.script + L" 的存储文件已损坏，已改名为 " + load.setAsideName +
-                                L" 保留，存储从空开始。");
+    const std::wstring notice =
+        L"[插件] " + owner.script + L" 的存储文件已损坏，已改名为 " + load.setAsideName + L" 保留，存储从空开始。";
+    WithHostData([&] { EmitOutput(*owner.host, notice); });
   }
   cache.bytes = StoreText(load.document).size();
   cache.document = std::make_shared<const Json>(std::move(load.document));

@@ -23,9 +23,10 @@ int HostDate(lua_State* L) {
 }
 
 int HostSystem(lua_State* L) {
-  PluginHost* host = HostFrom(L);
   SystemInfo info;
-  if (host && host->onSystemInfo) RunOnOwner([&] { info = host->onSystemInfo(); });
+  RunHostAction(L, [&](PluginHost& host) {
+    if (host.onSystemInfo) info = host.onSystemInfo();
+  });
   lua_createtable(L, 0, 0);
   for (const SystemInfoField& field : kSystemInfoFields) {
     PushWide(L, info.*field.member);

@@ -161,6 +161,7 @@ int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler
   ArmedCall call;
   call.context = ContextOf(L);
   call.state = L;
+  if (call.context) call.context->opensThisCall = 0;
   // Outside a script thread (a host used directly, as tests do) the handle is
   // opened for this call alone.
   UniqueHandle ownHandle;

@@ -2,6 +2,8 @@
 // base library: a counting allocator with a cap per state, setmetatable
 // without finalizers, and xpcall whose message handler cannot outrun an
 // interruption.
+#include <windows.h>
+
 #include "host/lua/block_memory.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
@@ -20,7 +22,12 @@ void* CountingAllocator(void* userData, void* block, std::size_t oldSize, std::s
     context->bytes -= oldSize;
     return nullptr;
   }
-  if (newSize > oldSize && context->bytes - oldSize + newSize > context->limit) return nullptr;
+  if (newSize > oldSize) {
+    if (context->bytes - oldSize + newSize > context->limit) return nullptr;
+    if (context->stallNextGrowthMs.load(std::memory_order_relaxed) != 0) [[unlikely]] {
+      Sleep(context->stallNextGrowthMs.exchange(0));
+    }
+  }
   void* resized = ResizeBlock(block, newSize);
   if (resized == nullptr) return nullptr;
   context->bytes = context->bytes - oldSize + newSize;

@@ -83,6 +83,8 @@ struct ScriptChannel {
 namespace {
 
 thread_local ScriptChannel* t_channel = nullptr;
+// The channel's lock while this script thread works on host data (WithHostData).
+thread_local std::unique_lock<std::mutex>* t_hostDataLock = nullptr;
 
 // False when the thread is to end.
 bool WaitForJob(ScriptChannel& channel) {
@@ -292,26 +294,55 @@ bool ReturnFromLua() {
 
 namespace {
 
+// Under the channel's lock. A clear makes everything queued before it moot, so
+// the queue holds at most one clear, at its front; every item counts against
+// the limit, so no mix of clears and text grows it without bound.
+void QueueLocked(ScriptChannel& channel, std::unique_lock<std::mutex>& lock, OutputItem item) {
+  if (channel.queuedUnits >= kQueuedOutputLimit) {
+    channel.scriptWaits = true;
+    channel.changed.wait(lock, [&] { return channel.queuedUnits < kQueuedOutputLimit || channel.abandoned; });
+    channel.scriptWaits = false;
+  }
+  if (channel.abandoned) return;
+  if (item.clear) {
+    channel.output.clear();
+    channel.queuedUnits = 0;
+  }
+  channel.queuedUnits += item.text.size() + 1;
+  if (!item.clear && !channel.output.empty() && !channel.output.back().clear) {
+    channel.output.back().text += item.text;
+  } else {
+    channel.output.push_back(std::move(item));
+  }
+}
+
 bool Queue(OutputItem item) {
   ScriptChannel* channel = t_channel;
   if (channel == nullptr) return false;
-  std::unique_lock lock(channel->mutex);
-  if (channel->queuedUnits >= kQueuedOutputLimit) {
-    channel->scriptWaits = true;
-    channel->changed.wait(lock, [&] { return channel->queuedUnits < kQueuedOutputLimit || channel->abandoned; });
-    channel->scriptWaits = false;
-  }
-  if (channel->abandoned) return true;
-  channel->queuedUnits += item.text.size();
-  if (!item.clear && !channel->output.empty() && !channel->output.back().clear) {
-    channel->output.back().text += item.text;
+  if (t_hostDataLock != nullptr) {
+    QueueLocked(*channel, *t_hostDataLock, std::move(item));
   } else {
-    channel->output.push_back(std::move(item));
+    std::unique_lock lock(channel->mutex);
+    QueueLocked(*channel, lock, std::move(item));
   }
   return true;
 }
 
 }  // namespace
+
+bool WithHostData(const std::function<void()>& access) {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr || t_hostDataLock != nullptr) {
+    access();
+    return true;
+  }
+  std::unique_lock lock(channel->mutex);
+  if (channel->abandoned) return false;
+  t_hostDataLock = &lock;
+  access();
+  t_hostDataLock = nullptr;
+  return true;
+}
 
 bool QueueOutput(const std::wstring& text) { return Queue(OutputItem{false, text}); }
 

@@ -66,6 +66,15 @@ void LeaveForLua(std::chrono::steady_clock::time_point deadline);
 void LeaveForLua();
 bool ReturnFromLua();
 
+// Script thread: runs access with the host data (commands, menu entries,
+// lists, the pending log, requests) under the lock under which the owner gives
+// up on a call, so that a call given up on never touches host data again:
+// false, without running access, once the owner has given up on this thread.
+// access must not call into Lua (nothing that can allocate, raise or run a
+// collection step); what it needs from Lua is taken before, what Lua needs
+// from it is copied out and pushed after. On any other thread it simply runs.
+bool WithHostData(const std::function<void()>& access);
+
 // Output of a call on the script thread, in order with clears; delivered on
 // the owning thread. Return false when there is no script thread here.
 bool QueueOutput(const std::wstring& text);

@@ -28,6 +28,11 @@ struct StateContext {
   // Bytes the state holds now, and the most it may hold.
   std::size_t bytes = 0;
   std::size_t limit = kStateMemoryLimit;
+  // Tests only: the next allocation that grows the state sleeps this long,
+  // standing in for a long collection step inside any allocation.
+  std::atomic<unsigned> stallNextGrowthMs{0};
+  // host.open calls in the running call (see kMaxOpensPerCall).
+  int opensThisCall = 0;
   // warn(): on after "@on"; the parts of a warning still being assembled.
   bool warningsOn = false;
   std::optional<std::string> pendingWarning;

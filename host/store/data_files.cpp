@@ -58,6 +58,13 @@ std::wstring RefusedDataFileName(std::wstring_view name) {
   return {};
 }
 
+std::wstring RefusedExistingName(const std::wstring& folder, const std::wstring& name) {
+  WIN32_FIND_DATAW entry{};
+  const UniqueFind find(FindFirstFileW((folder + L"\\" + name).c_str(), &entry));
+  if (!find || !IsHostOwnedName(entry.cFileName)) return {};
+  return name + L" 指向程序自己的文件，插件不能使用";
+}
+
 std::vector<DataFileEntry> ListDataFiles(const std::wstring& folder) {
   std::vector<DataFileEntry> files;
   WIN32_FIND_DATAW entry{};

@@ -30,6 +30,11 @@ std::wstring DataFolderPath(const std::wstring& pluginsDir, const std::wstring& 
 // as a Chinese sentence.
 std::wstring RefusedDataFileName(std::wstring_view name);
 
+// Empty unless folder\name already names one of the host's own files by another
+// name (a short 8.3 name leads to its long one): then why the plugin may not
+// use it. The file system resolves the name, so no spelling of it gets past.
+std::wstring RefusedExistingName(const std::wstring& folder, const std::wstring& name);
+
 struct DataFileEntry {
   std::wstring name;
   std::uint64_t size = 0;

@@ -1,7 +1,11 @@
 // The window while a plugin runs: live output, Esc, input during a call,
 // closing during a call, a plugin stuck in native code, and hostile plugins
 // that must neither crash the program nor stop it answering.
+#include <windows.h>
+#include <psapi.h>
+
 #include <chrono>
+#include <cstdio>
 
 #include "tests/e2e/program_fixture.h"
 
@@ -101,17 +105,44 @@ TEST_F(ProgramTest, HostilePluginsNeitherCrashNorStopTheProgram) {
   WritePlugin(L"hostile.lua", R"lua(
 host.register{ name = "gc", run = function() setmetatable({}, { __gc = function() host.reload() end }) end }
 host.register{ name = "hog", run = function() local s = "xy" while true do s = s .. s end end }
+host.register{ name = "clears", run = function() for i = 1, 10000 do host.clear() end print("清空完毕") end }
+host.register{ name = "flicker", run = function()
+  local start = host.clock()
+  while host.clock() - start < 3000 do host.clear() print("闪") end
+  print("交替完毕")
+end }
+host.register{ name = "longline", run = function() print(("长"):rep(199000)) print("长行完毕") end }
+host.register{ name = "bigerror", run = function()
+  error(setmetatable({}, { __tostring = function() return ("x"):rep(120000000) end }))
+end }
 )lua");
   StartConsole();
   const struct {
     const wchar_t* line;
     const wchar_t* shows;
+    bool textOnly = false;  // the echo is cleared or pushed out of the log: wait for the text alone
   } cases[] = {
       {L"gc", L"__gc"},
       {L"hog", L"not enough memory"},
+      // Floods: each is shown in bounded time, however it was queued.
+      {L"clears", L"清空完毕", true},
+      {L"flicker", L"交替完毕", true},
+      {L"longline", L"长行完毕", true},
+      {L"bigerror", L"错误信息过长", true},
   };
   for (const auto& c : cases) {
-    Run(c.line, c.shows);
+    const Clock::time_point start = Clock::now();
+    if (c.textOnly) {
+      app.Enter(c.line);
+      EXPECT_TRUE(app.WaitForLog(c.shows)) << Narrow(c.line);
+    } else {
+      Run(c.line, c.shows);
+    }
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(app.handle(), &memory, sizeof memory);
+    std::printf("%s shown after %.2f s, peak committed so far %zu MiB\n", Narrow(c.line).c_str(), SecondsSince(start),
+                static_cast<std::size_t>(memory.PeakPagefileUsage >> 20));
     Run(L"echo 下一条", L"下一条");
     ASSERT_TRUE(app.Running()) << Narrow(c.line);
   }

@@ -1,6 +1,9 @@
 // Start-up of the real program: the two start-up reports, the basic.lua gate,
 // the single-instance rule, closing during the animation, and the window size
-// at a higher DPI.
+// at a higher DPI, and the icons of the main window's class.
+#include <memory>
+
+#include "tests/e2e/icon_probe.h"
 #include "tests/e2e/program_fixture.h"
 
 namespace qv::e2e {
@@ -164,12 +167,34 @@ TEST_F(ProgramTest, SecondInstanceRestoresTheFirstAndExitsWithZero) {
   EXPECT_EQ(Narrow(MessageBoxText(box)),
             Narrow(L"quorvantline 已经在运行。\n\n多开一个实例可能会导致配置文件冲突。\n\n请关闭现有实例后再尝试。"));
   EXPECT_TRUE(TopLevelWindows(second.id(), kMainClass).empty());
+  SaveScreenshot(L"second-instance-box", 800);  // the box paints a moment after it appears
   EXPECT_TRUE(WaitUntil([&] { return IsIconic(first) == 0; })) << "the first window was not restored";
   EXPECT_TRUE(PressMessageBoxButton(box, IDOK));
   EXPECT_EQ(second.WaitForExit(), 0);
   // The first copy goes on working.
   ASSERT_TRUE(app.Running());
   Run(L"echo 还在", L"还在");
+}
+
+// The taskbar and Alt+Tab show the class icons. Wine answers GetClassLongPtr(GCLP_HICON)
+// only inside the window's process, so a message hook loads a probe there (icon_probe.cpp).
+TEST_F(ProgramTest, MainWindowClassCarriesTheProgramsOwnIcons) {
+  StartConsole();
+  const std::unique_ptr<HINSTANCE__, decltype(&FreeLibrary)> probe(
+      LoadLibraryW(WindowsPath(QV_E2E_ICON_PROBE).c_str()), FreeLibrary);
+  ASSERT_TRUE(probe);
+  const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe.get(), "IconProbeHook")));
+  HHOOK installed =
+      SetWindowsHookExW(WH_CALLWNDPROC, hook, probe.get(), GetWindowThreadProcessId(app.MainWindow(), nullptr));
+  ASSERT_NE(installed, nullptr);
+  const UINT ask = RegisterWindowMessageW(kIconProbeMessage);
+  MSG answer{};
+  PeekMessageW(&answer, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for the answer
+  SendMessageTimeoutW(app.MainWindow(), ask, GetCurrentThreadId(), 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return PeekMessageW(&answer, nullptr, ask, ask, PM_REMOVE) != 0; })) << "no answer";
+  UnhookWindowsHookEx(installed);
+  EXPECT_EQ(answer.wParam, 1u) << "large icon";
+  EXPECT_EQ(answer.lParam, 1) << "small icon";
 }
 
 // 144 DPI is set in the registry for this test only; ctest runs it alone.

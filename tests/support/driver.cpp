@@ -346,6 +346,14 @@ std::vector<LogLine> ParseLog(const std::wstring& log) {
     std::wstring line = log.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
     LogLine parsed{-1, line};
     size_t bar = line.find(L" | ");
+    // A display line under a blank number goes on with the line above it.
+    if (bar != std::wstring::npos && bar >= 3 && !lines.empty() && lines.back().number > 0 &&
+        line.find_first_not_of(L' ') == bar + 1) {
+      lines.back().text += line.substr(bar + 3);
+      if (end == std::wstring::npos) break;
+      start = end + 2;
+      continue;
+    }
     if (bar != std::wstring::npos && bar >= 3) {
       std::wstring number = line.substr(0, bar);
       size_t digits = number.find_first_not_of(L' ');

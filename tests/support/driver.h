@@ -136,7 +136,8 @@ struct LogLine {
 };
 
 // Splits the log at "\r\n" and parses every line's number; a line that does not
-// have the "  7 | text" form gets number -1 and its whole content as text.
+// have the "  7 | text" form gets number -1 and its whole content as text; a
+// display line under a blank number ("    | text") is joined to the line above.
 std::vector<LogLine> ParseLog(const std::wstring& log);
 // True when every line is numbered and the numbers rise by one from the first.
 bool NumbersConsecutive(const std::vector<LogLine>& lines, std::wstring* problem);

@@ -142,8 +142,11 @@ TEST_F(ConsoleCommands, UpdateComesBeforeAPluginCommandOfThatName) {
 
 TEST_F(ConsoleCommands, ReloadRequestedByACommandFollowsItsReturn) {
   LoadHost("host.register{name='again', help='reloads', run=function() host.reload(); print('asked') end}\n");
+  // A report not yet shown (the start-up animation still runs) is not lost to the new pass.
+  GlobalHost->pendingLog = L"[插件] 第一遍的报告\r\n";
   ExecuteCommandLine(L"again");
   const std::wstring shown = console.Shown();
+  EXPECT_LT(shown.find(L"第一遍的报告"), shown.find(L"[插件] 目录"));
   const std::size_t asked = shown.find(L"asked");
   ASSERT_NE(asked, std::wstring::npos);
   // The loading report of the new pass comes after the command's own output.

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "console/call_wait.h"
 #include "console/input_line.h"
+#include "console/output_buffer.h"
 #include "console_fixture.h"
 
 namespace qv {
@@ -124,6 +126,82 @@ TEST(ConsoleInput, KeysOfTheInputLine) {
   line.Key(VK_RETURN);  // blanks only: nothing happens, the blanks stay
   EXPECT_EQ(ReadInputText(), L"   ");
   EXPECT_EQ(Console().commandHistory.size(), 1u);
+}
+
+// Stands in for the main window: replays held-back messages when asked, and
+// runs a loop of its own (as a message box does) on kNestedLoop.
+constexpr UINT kNestedLoop = WM_APP + 40;
+
+LRESULT CALLBACK ReplayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kReplayDeferredMessage) {
+    ReplayNextDeferredMessage();
+    return 0;
+  }
+  if (message == kNestedLoop) {
+    MSG queued{};
+    while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&queued);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(ConsoleInput, HeldBackKeysComeInOrderWithTheKeyStateOfTheirMoment) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ReplayWindowProc;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"qv-replay-test";
+  RegisterClassW(&windowClass);
+  const auto message = [](HWND window, UINT id, WPARAM wParam) {
+    MSG held{};
+    held.hwnd = window;
+    held.message = id;
+    held.wParam = wParam;
+    held.lParam = 1;
+    return held;
+  };
+  const struct {
+    const char* what;
+    bool ctrlHeldAtTheEnd;
+    std::vector<DeferredMessage> held;  // typed during the call
+    std::wstring typedAfter;            // posted once the call has ended
+    bool logCleared;
+    std::wstring input;
+  } cases[] = {
+      {"Ctrl+L typed during the call clears", false, {{message(nullptr, WM_KEYDOWN, 'L'), true}}, L"", true, L""},
+      {"a plain l does not, Ctrl held at the end or not", true,
+       {{message(nullptr, WM_KEYDOWN, 'L'), false}, {message(nullptr, WM_CHAR, 'l'), false}}, L"", false, L"l"},
+      {"keys typed after the call wait for the held-back ones, in a dialog's loop too", false,
+       {{message(nullptr, kNestedLoop, 0), false}, {message(nullptr, WM_CHAR, 'a'), false},
+        {message(nullptr, WM_CHAR, 'b'), false}},
+       L"c", false, L"abc"},
+  };
+  for (const auto& c : cases) {
+    test::ConsoleUnderTest console;
+    InputLineUnderTest line;
+    HWND main = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+    MainWindow = main;
+    AppendOutput(L"old\r\n");
+    Console().callRunning = true;
+    for (DeferredMessage held : c.held) {
+      held.message.hwnd = held.message.message == kNestedLoop ? main : line.input();
+      Console().deferredMessages.push_back(held);
+    }
+    BYTE keys[256]{};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = c.ctrlHeldAtTheEnd ? 0x80 : 0;
+    SetKeyboardState(keys);
+    EndScriptCall();
+    for (const wchar_t typed : c.typedAfter) PostMessageW(line.input(), WM_CHAR, typed, 1);
+    MSG queued{};
+    while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&queued);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(console.Shown().find(L"old") == std::wstring::npos, c.logCleared) << c.what;
+    EXPECT_EQ(ReadInputText(), c.input) << c.what;
+    MainWindow = nullptr;
+    DestroyWindow(main);
+  }
 }
 
 TEST(ConsoleInput, SubclassRemovesItselfWithTheWindow) {

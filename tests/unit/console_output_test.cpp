@@ -30,6 +30,15 @@ TEST(ConsoleOutput, NumbersEveryLine) {
       {L"-", -5, L" -5 | -", -4},
       // A zero would end the control's text there: it is shown as U+FFFD.
       {std::wstring(L"a\0b\n\0", 5), 1, L"  1 | a\uFFFDb\r\n  2 | \uFFFD", 3},
+      // A long line goes on in display lines under a blank number, all its text kept.
+      {std::wstring(kDisplayLineLength * 2 + 1, L'y') + L"\n", 1,
+       L"  1 | " + std::wstring(kDisplayLineLength, L'y') + L"\r\n    | " + std::wstring(kDisplayLineLength, L'y') +
+           L"\r\n    | y\r\n",
+       2},
+      {std::wstring(kDisplayLineLength, L'y'), 1000, L"1000 | " + std::wstring(kDisplayLineLength, L'y'), 1001},
+      // Never between the halves of a surrogate pair.
+      {std::wstring(kDisplayLineLength - 1, L'y') + L"\U0001F600", 1,
+       L"  1 | " + std::wstring(kDisplayLineLength - 1, L'y') + L"\r\n    | \U0001F600", 2},
   };
   for (const Case& c : cases) {
     std::int32_t counter = c.firstNumber;
@@ -63,7 +72,11 @@ struct ReferenceLog {
     text += NumberLines(piece, counter);
     if (text.size() <= capacity) return;
     const std::size_t excess = text.size() - capacity;
-    const std::size_t lineFeed = text.find(L'\n', excess);
+    std::size_t lineFeed = text.find(L'\n', excess);
+    // The kept text starts with a numbered line, not one that goes on from a dropped one.
+    while (lineFeed != std::wstring::npos && text.compare(lineFeed + 1, 4, L"    ") == 0) {
+      lineFeed = text.find(L'\n', lineFeed + 1);
+    }
     text.erase(0, lineFeed == std::wstring::npos ? excess : lineFeed + 1);
   }
 };
@@ -108,7 +121,9 @@ TEST(ConsoleOutput, SingleLineLongerThanTheCapIsCutAtItsFront) {
   OutputBuffer buffer;
   buffer.Append(L"first\r\n");
   buffer.Append(std::wstring(kOutputCapacity + 5000, L'q'));
-  EXPECT_EQ(buffer.Text(), std::wstring(kOutputCapacity, L'q'));
+  std::int32_t second = 2;
+  const std::wstring shown = NumberLines(std::wstring(kOutputCapacity + 5000, L'q'), second);
+  EXPECT_EQ(buffer.Text(), shown.substr(shown.size() - kOutputCapacity));
   // The next piece continues that visual line; ending it makes the whole
   // over-long line the oldest one, and it goes.
   buffer.Append(L"tail\r\n");

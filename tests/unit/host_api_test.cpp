@@ -202,7 +202,7 @@ TEST(HostApi, FallbacksWithoutAHost) {
   lua_setglobal(L, "host");
   const char* chunk = R"(
     host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()
-    host.register('not even a table') host.menu()
+    host.register{ name = 'nowhere', run = print } host.menu('nowhere', 'nowhere')
     local n = 0 for _ in pairs(host.system()) do n = n + 1 end
     result = table.concat({ #host.commands(), #host.plugins(), '[' .. host.directory() .. ']',
       tostring(host.data_dir()), tostring(host.source('basic.lua')), n, #host.time(), #host.date() }, ' ')

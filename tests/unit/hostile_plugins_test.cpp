@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "base/text.h"
+#include "host/lua/state_context.h"
 #include "host_fixture.h"
 
 namespace qv {
@@ -28,7 +29,23 @@ struct HostileCase {
   const char* body;      // the command's body
   const wchar_t* shows;  // text the output must contain
   double seconds;        // at most this long
+  const char* atLoad = "";               // the plugin's body besides the command
+  std::wstring arguments = std::wstring();  // typed after the command's name
+  std::size_t stateLimit = kStateMemoryLimit;  // a smaller cap fills in a moment
 };
+
+// A state filled to its memory cap while it loads, the memory kept (in a
+// chain, so no large block is left to fail last and leave room behind).
+constexpr const char* kFillToTheCap =
+    "for _, size in ipairs{ 65536, 4000, 100 } do\n"
+    "  pcall(function() while true do hog = { hog, ('x'):rep(size) } end end)\n"
+    "end";
+
+std::wstring ManyWords(int count) {
+  std::wstring words;
+  for (int i = 0; i < count; ++i) words += L"参数" + std::to_wstring(i) + L" ";
+  return words;
+}
 
 // The time-limit cases wait for the real 5-second limit.
 constexpr double kLimitSeconds = kScriptTimeLimitMs / 1000.0 + 1.0;
@@ -48,19 +65,24 @@ const HostileCase kCases[] = {
     {"for i = 1, 1000 do host.menu('菜单 ' .. i, 'ok') end", L"最多添加 50 个菜单项", 1},
     {"host.menu(('x'):rep(1 << 20), 'ok')", L"菜单文字太长", 1},
     {"host.register{ name = 'x', help = ('h'):rep(1 << 20), run = print }", L"说明太长", 1},
+    // The arguments of a state at its cap are built where the error is caught.
+    {"print('ran')", L"not enough memory", 10, kFillToTheCap, ManyWords(5000), std::size_t{16} << 20},
+    // An error text of 120 MB is cut inside the state, before it is copied out.
+    {"error(setmetatable({}, { __tostring = function() return ('x'):rep(120000000) end }))", L"错误信息过长", 10},
 };
 
 TEST(HostilePlugins, EveryCaseEndsInTimeAndLeavesTheHostWhole) {
   for (const HostileCase& c : kCases) {
     test::CapturedHost captured;
+    captured.host.onStateCreated = [&c](lua_State* L) { ContextOf(L)->limit = c.stateLimit; };
     captured.folder.Write(L"basic.lua", "host.register{ name = 'ok', run = function() print('ok') end }\n"
                                         "host.menu('好', 'ok')");
     captured.folder.Write(L"hostile.lua", std::string("host.register{ name = 'go', run = function()\n") + c.body +
-                                              "\nend }");
+                                              "\nend }\n" + c.atLoad);
     captured.Load();
     const std::size_t before = CommittedBytes();
     const Clock::time_point start = Clock::now();
-    const std::wstring output = captured.Run(L"go");
+    const std::wstring output = captured.Run(L"go", c.arguments);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(output.rfind(L"插件错误：", 0), 0u) << c.body << "\n" << WideToUtf8(output);
     EXPECT_NE(output.find(c.shows), std::wstring::npos) << c.body << "\n" << WideToUtf8(output);

@@ -70,7 +70,9 @@ TEST(LoadPlugins, ReportLinesForEveryKindOfFolder) {
        false},
       {"run error after a registration",
        {{L"basic.lua", ""}, {L"half.lua", "host.register{ name = 'kept', run = print }\nerror('late')"}},
-       {L"[插件] half.lua 运行出错：{dir}\\half.lua:2: late", L"[插件] 目录：{dir}",
+       {L"[插件] half.lua 运行出错：{dir}\\half.lua:2: late\nstack traceback:\n\t[C]: in function 'error'\n\t"
+        L"{dir}\\half.lua:2: in main chunk",
+        L"[插件] 目录：{dir}",
         L"[插件] 已加载 1/2 个脚本，注册 1 条命令。"},
        true},
       {"precompiled chunk refused",
@@ -99,8 +101,7 @@ TEST(LoadPlugins, ReportLinesForEveryKindOfFolder) {
     captured.Load();
     std::vector<std::wstring> expected;
     for (std::wstring line : c.lines) {
-      const size_t at = line.find(L"{dir}");
-      if (at != std::wstring::npos) line.replace(at, 5, captured.folder.path());
+      for (size_t at; (at = line.find(L"{dir}")) != std::wstring::npos;) line.replace(at, 5, captured.folder.path());
       expected.push_back(line);
     }
     EXPECT_EQ(LogLines(captured.host.pendingLog), expected) << c.title;

@@ -69,8 +69,8 @@ TEST(ScriptEnvironment, HostTableHasEveryFunctionInItsOrder) {
 TEST(ScriptEnvironment, RegistryHoldsHostAndOwnRecord) {
   PluginHost host;
   ScriptState script(host);
-  EXPECT_EQ(HostFrom(script.record.luaState), &host);
-  EXPECT_EQ(RecordFrom(script.record.luaState), &script.record);
+  EXPECT_EQ(LinkOf(script.record.luaState).host, &host);
+  EXPECT_EQ(LinkOf(script.record.luaState).record, &script.record);
   EXPECT_EQ(script.record.host, &host);
 }
 

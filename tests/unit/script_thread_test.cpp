@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/script_thread.h"
+#include "host/lua/state_context.h"
 #include "host_fixture.h"
 
 namespace qv {
@@ -28,9 +29,19 @@ int StayNative(lua_State* L) {
   return 0;
 }
 
+// stall_next_allocation(ms): the state's next growing allocation sleeps, as a
+// long collection step inside an allocation of a host function would.
+int StallNextAllocation(lua_State* L) {
+  ContextOf(L)->stallNextGrowthMs.store(static_cast<unsigned>(luaL_checkinteger(L, 1)));
+  return 0;
+}
+
 struct ThreadedHost : test::CapturedHost {
   ThreadedHost() {
-    host.onStateCreated = [](lua_State* L) { lua_register(L, "stay_native", StayNative); };
+    host.onStateCreated = [](lua_State* L) {
+      lua_register(L, "stay_native", StayNative);
+      lua_register(L, "stall_next_allocation", StallNextAllocation);
+    };
   }
 };
 
@@ -52,7 +63,7 @@ TEST(ScriptThread, OutputArrivesWhileTheCallRuns) {
 TEST(ScriptThread, ActionsRunOnTheOwningThreadInOrderWithOutput) {
   ThreadedHost captured;
   captured.folder.Write(L"basic.lua", "host.register{ name = 'act', run = function()\n"
-                                      "  print('a') host.clear() print('b') host.system() host.exit() end }");
+                                      "  print('a') host.system() host.clear() print('b') host.exit() end }");
   captured.Load();
   const DWORD owner = GetCurrentThreadId();
   std::wstring events;
@@ -66,7 +77,7 @@ TEST(ScriptThread, ActionsRunOnTheOwningThreadInOrderWithOutput) {
   captured.host.onSystemInfo = [&] { note(L"<system>"); return SystemInfo{}; };
   captured.host.onExit = [&] { note(L"<exit>"); };
   ExecuteCommand(captured.host, L"act", L"");
-  EXPECT_EQ(events, L"a\r\n<clear>b\r\n<system><exit>");
+  EXPECT_EQ(events, L"a\r\n<system><clear>b\r\n<exit>");
   EXPECT_TRUE(allOnOwner);
 }
 
@@ -131,6 +142,48 @@ TEST(ScriptThread, ACommandStuckInNativeCodeIsCutOff) {
   // A reload brings the plugin back in a fresh state.
   captured.Load();
   EXPECT_TRUE(HasCommand(captured.host, L"stuck"));
+}
+
+TEST(ScriptThread, AHostFunctionCutOffMidwayNeverTouchesHostDataAgain) {
+  // Each stalls inside the host function (converting a number argument) past
+  // the cut-off; meanwhile the plugin is cut off and everything reloaded.
+  const char* const bodies[] = {"host.menu(1, 2)", "host.register{ name = 1, run = print }", "print(1)",
+                                "host.reload(host.directory(1))"};
+  constexpr unsigned kStallMs = kScriptTimeLimitMs + kStuckCallGraceMs + 1000;
+  struct Outcome {
+    std::wstring cutOff, afterwards;
+    std::size_t menuEntries = 0;
+    bool strayCommand = true, reloadAsked = true;
+  };
+  std::vector<Outcome> outcomes(std::size(bodies));
+  std::vector<std::thread> rows;
+  for (std::size_t i = 0; i < std::size(bodies); ++i) {
+    rows.emplace_back([&, i] {
+      ThreadedHost captured;
+      captured.folder.Write(L"basic.lua", "host.register{ name = 'ok', run = function() print('ok') end }\n"
+                                          "host.menu('好', 'ok')");
+      captured.folder.Write(L"stall.lua", "host.register{ name = 'go', run = function()\n  stall_next_allocation(" +
+                                              std::to_string(kStallMs) + ") " + bodies[i] + "\nend }");
+      captured.Load();
+      Outcome& outcome = outcomes[i];
+      outcome.cutOff = captured.Run(L"go");
+      captured.Load();  // the record the stalled call belongs to is gone
+      std::this_thread::sleep_for(std::chrono::milliseconds(kStallMs - kScriptTimeLimitMs - kStuckCallGraceMs + 1000));
+      outcome.menuEntries = captured.host.menuItems.size();
+      outcome.strayCommand = HasCommand(captured.host, L"1");
+      outcome.reloadAsked = TakeReloadRequest(captured.host);
+      outcome.afterwards = captured.Run(L"ok");
+    });
+  }
+  for (std::thread& row : rows) row.join();
+  for (std::size_t i = 0; i < std::size(bodies); ++i) {
+    const Outcome& outcome = outcomes[i];
+    EXPECT_NE(outcome.cutOff.find(L"stall.lua 没有响应"), std::wstring::npos) << bodies[i];
+    EXPECT_EQ(outcome.menuEntries, 1u) << bodies[i];
+    EXPECT_FALSE(outcome.strayCommand) << bodies[i];
+    EXPECT_FALSE(outcome.reloadAsked) << bodies[i];
+    EXPECT_EQ(outcome.afterwards, L"ok\r\n") << bodies[i];
+  }
 }
 
 TEST(ScriptThread, ALoadPassGoesOnPastScriptsStuckInNativeCodeOrTheCompiler) {
