@@ -8,6 +8,7 @@
 #include "app/plugin_events.h"
 #include "app/hotkey.h"
 #include "base/files.h"
+#include "base/startup_trace.h"
 #include "console/globals.h"
 #include "base/system_calls.h"
 #include "app/window_classes.h"
@@ -136,9 +137,12 @@ bool CreateMainWindow(int showCommand) {
   MainWindow = CreateWindowExW(WS_EX_APPWINDOW, kMainWindowClass, kProgramTitle, kMainWindowStyle, r.left, r.top,
                                Width(r), Height(r), nullptr, nullptr, AppInstance, nullptr);
   if (MainWindow == nullptr) return false;
+  MarkStartup("window_created");
   ShowWindow(MainWindow, showCommand);
   ApplyFrameColors(MainWindow);
+  MarkStartup("shown");
   UpdateWindow(MainWindow);
+  MarkStartup("painted");
   if (!Console().startupPending && Console().inputLine) SetFocus(Console().inputLine);
   return true;
 }
@@ -178,23 +182,32 @@ int RunMessageLoop() {
 }  // namespace
 
 int RunProgram(HINSTANCE instance, int showCommand) {
+  MarkStartup("main");
   EnableDpiAwareness();
   if (AnotherInstanceRuns()) return 0;
+  WarmUpUiFont();
+  MarkStartup("single_instance");
   UxTheme::Instance().UseDarkAppMode();
+  MarkStartup("dark_mode");
   AppInstance = instance;
   CurrentDpi = SystemDpi();
+  MarkStartup("system_dpi");
 
   // What the run makes goes again in the reverse order when it returns.
   const RunHost host;
+  MarkStartup("load_pass");
   if (!BasicScriptLoaded()) return 1;
   LogAtStart(StartCommandHistory(ProgramDataFolder()));
   const RunBrushes brushes;
   if (!brushes.Complete()) return FailStartup(L"创建绘图资源失败。");
   if (const wchar_t* failure = RegisterWindowClasses()) return FailStartup(failure);
+  MarkStartup("window_classes");
   if (!CreateMainWindow(showCommand)) return FailStartup(L"创建主窗口失败。");
   const RunPluginEvents events;
   StartHotkey();
-  return RunMessageLoop();
+  const int exitCode = RunMessageLoop();
+  FinishStartupTrace();
+  return exitCode;
 }
 
 }  // namespace qv

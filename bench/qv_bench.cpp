@@ -7,13 +7,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "console/globals.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
+#include "host/lua/block_memory.h"
+#include "host/lua/state_context.h"
 #include "host/plugin_host.h"
 #include "lauxlib.h"
 #include "lua.h"
@@ -196,13 +200,118 @@ bool WriteSmallScripts(const std::wstring& folder, int count) {
   return ok;
 }
 
+// ---- Memory given back after closing states -------------------------------------
+
+// The process's committed private memory, in MiB: the committed private
+// regions of its address space, summed (Wine leaves the PrivateUsage of
+// GetProcessMemoryInfo at zero).
+double CommittedMiB() {
+  std::size_t committed = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (auto* at = static_cast<char*>(nullptr); VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
+  }
+  return static_cast<double>(committed) / (1 << 20);
+}
+
+// Scripts that each keep about 100 KiB of tables and strings in their state.
+bool WriteHoldingScripts(const std::wstring& folder, int count) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  bool ok = WriteBytes(folder + L"\\basic.lua", "host.register{ name = \"ls\", run = function() end }\n");
+  const std::string script =
+      "local kept = {}\n"
+      "for i = 1, 1000 do kept[i] = { i, tostring(i) .. string.rep(\"x\", i % 50) } end\n"
+      "host.register{ name = \"keep\" .. #kept, run = function() return #kept end }\n";
+  for (int i = 1; i < count; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"\\holding%03d.lua", i);
+    ok = WriteBytes(folder + name, script) && ok;
+  }
+  return ok;
+}
+
+// Loads and closes the folder's states three times; prints the committed
+// memory at the peak and after the last close, against before the first load.
+void StateMemoryFigures(const std::wstring& folder) {
+  const double before = CommittedMiB();
+  double peak = before;
+  double after = before;
+  for (int round = 0; round < 3; ++round) {
+    PluginHost host;
+    host.pluginsDir = folder;
+    LoadPlugins(host);
+    peak = std::max(peak, CommittedMiB());
+    CloseAllPlugins(host);
+    after = CommittedMiB();
+  }
+  Figure("states_800_loaded_commit_mib", peak - before, "MiB");
+  Figure("states_800_closed_commit_left_mib", after - before, "MiB");
+}
+
+// What the allocator keeps by itself: the same states made and closed here
+// directly, the memory left before and after ReturnFreedMemory.
+void DirectStateMemoryFigures(int count) {
+  const double before = CommittedMiB();
+  std::vector<std::unique_ptr<StateContext>> contexts;
+  std::vector<lua_State*> states;
+  for (int i = 0; i < count; ++i) {
+    contexts.push_back(std::make_unique<StateContext>());
+    lua_State* L = NewCountedState(*contexts.back());
+    luaL_openlibs(L);
+    luaL_dostring(L, "kept = {} for i = 1, 1000 do kept[i] = { i, tostring(i) .. string.rep('x', i % 50) } end");
+    states.push_back(L);
+  }
+  for (lua_State* L : states) lua_close(L);
+  Figure("states_800_closed_before_return_left_mib", CommittedMiB() - before, "MiB");
+  ReturnFreedMemory();
+  Figure("states_800_closed_after_return_left_mib", CommittedMiB() - before, "MiB");
+}
+
 // ---- Process start --------------------------------------------------------------
 
-// Seconds from CreateProcessW to the console showing its loading report.
-double ProgramStartSeconds(const std::wstring& exe) {
+// The steps of the program's start as its trace file tells them (see
+// base/startup_trace.h): each step's milliseconds since the step before, the
+// first since `start`. Empty when the program wrote no trace.
+std::vector<std::pair<std::string, double>> ReadStartupTrace(const std::wstring& path, double start) {
+  std::vector<std::pair<std::string, double>> steps;
+  std::ifstream file(e2e::Narrow(path));
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  double previous = start;
+  std::string step;
+  long long counter = 0;
+  while (file >> step >> counter) {
+    const double at = static_cast<double>(counter) / static_cast<double>(frequency.QuadPart);
+    steps.emplace_back(step, (at - previous) * 1e3);
+    previous = at;
+  }
+  return steps;
+}
+
+// Step name -> its milliseconds in each run, in the order the steps come.
+using StepTimes = std::vector<std::pair<std::string, std::vector<double>>>;
+
+void AddStartupTrace(const std::wstring& path, double start, StepTimes& steps) {
+  for (const auto& [name, ms] : ReadStartupTrace(path, start)) {
+    auto known = std::find_if(steps.begin(), steps.end(), [&](const auto& step) { return step.first == name; });
+    if (known == steps.end()) known = steps.insert(steps.end(), {name, {}});
+    known->second.push_back(ms);
+  }
+}
+
+void StepFigures(const char* prefix, const StepTimes& steps) {
+  for (const auto& [name, values] : steps) Figure((prefix + name + "_ms").c_str(), Median(values), "ms");
+}
+
+// Seconds from CreateProcessW to the console showing its loading report; the
+// steps of its start are added to `steps`.
+double ProgramStartSeconds(const std::wstring& exe, const std::wstring& tracePath, StepTimes& steps) {
   AppProcess app;
+  DeleteFileW(tracePath.c_str());
   double start = Now();
-  if (!app.Start(exe, {{L"QUORVANTLINE_UPDATE_URL", L"http://127.0.0.1:9/"}})) {
+  if (!app.Start(exe, {{L"QUORVANTLINE_UPDATE_URL", L"http://127.0.0.1:9/"},
+                       {L"QUORVANTLINE_STARTUP_TRACE", tracePath}})) {
     std::fprintf(stderr, "cannot start %s (error %lu)\n", e2e::Narrow(exe).c_str(), GetLastError());
     return -1;
   }
@@ -232,14 +341,17 @@ double ProgramStartSeconds(const std::wstring& exe) {
   }
   if (main != nullptr) PostMessageW(main, WM_CLOSE, 0, 0);
   app.WaitForExit(std::chrono::milliseconds(10000));
+  if (seconds > 0) AddStartupTrace(tracePath, start, steps);
   return seconds;
 }
 
-// Seconds from CreateProcessW to the minimal program's window being visible.
-double MinimalStartSeconds(const std::wstring& exe) {
+// Seconds from CreateProcessW to the minimal program's window being visible;
+// the steps of its start are added to `steps`.
+double MinimalStartSeconds(const std::wstring& exe, const std::wstring& tracePath, StepTimes& steps) {
   AppProcess app;
+  DeleteFileW(tracePath.c_str());
   double start = Now();
-  if (!app.Start(exe)) return -1;
+  if (!app.Start(exe, {{L"QUORVANTLINE_STARTUP_TRACE", tracePath}})) return -1;
   double seconds = -1;
   HWND shown = nullptr;
   for (int i = 0; i < 20000 && shown == nullptr; ++i) {
@@ -253,12 +365,13 @@ double MinimalStartSeconds(const std::wstring& exe) {
     PostMessageW(shown, WM_CLOSE, 0, 0);
   }
   app.WaitForExit(std::chrono::milliseconds(10000));
+  if (seconds > 0) AddStartupTrace(tracePath, start, steps);
   return seconds;
 }
 
 int Run(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: qv_bench <quorvantline.exe> <qv_bench_window.exe> [figure 1-5]\n");
+    std::fprintf(stderr, "usage: qv_bench <quorvantline.exe> <qv_bench_window.exe> [figure 1-6]\n");
     return 2;
   }
   // With a figure number, only that figure is measured.
@@ -347,6 +460,14 @@ int Run(int argc, wchar_t** argv) {
     Figure("load_pass_50_scripts_ms", MedianOf(kRuns, [&] { return LoadPassMilliseconds(fifty); }), "ms");
   }
 
+  // (6) Memory given back: 800 states loaded and closed.
+  const std::wstring holding = folder.path() + L"\\holding";
+  if (wanted(6) && WriteHoldingScripts(holding, 800)) {
+    std::printf("plugin_allocator: %s\n", BlockAllocatorName());
+    StateMemoryFigures(holding);
+    DirectStateMemoryFigures(800);
+  }
+
   // (5) Process start to the console with its loading report (skip mode),
   // beside a minimal Win32 program that shows one window, alternating.
   if (wanted(5)) {
@@ -360,17 +481,24 @@ int Run(int argc, wchar_t** argv) {
       std::fprintf(stderr, "cannot copy %s\n", e2e::Narrow(programExe).c_str());
       return 1;
     }
+    const std::wstring tracePath = folder.path() + L"\\startup-trace.txt";
     std::vector<double> program;
     std::vector<double> minimal;
+    StepTimes programSteps;
+    StepTimes minimalSteps;
     for (int i = 0; i < kRuns; ++i) {
-      program.push_back(ProgramStartSeconds(programCopy) * 1e3);
-      minimal.push_back(MinimalStartSeconds(minimalExe) * 1e3);
+      program.push_back(ProgramStartSeconds(programCopy, tracePath, programSteps) * 1e3);
+      minimal.push_back(MinimalStartSeconds(minimalExe, tracePath, minimalSteps) * 1e3);
     }
     double programMs = Median(program);
     double minimalMs = Median(minimal);
     Figure("start_to_console_skip_mode_ms", programMs, "ms");
     Figure("start_to_window_minimal_program_ms", minimalMs, "ms");
     Figure("start_console_over_minimal", minimalMs > 0 ? programMs / minimalMs : 0, "x");
+    // Where each start goes: each step's milliseconds since the step before
+    // (medians), "main" from CreateProcessW to the program's own code.
+    StepFigures("start_step_", programSteps);
+    StepFigures("start_minimal_step_", minimalSteps);
   }
   return 0;
 }

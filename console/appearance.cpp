@@ -64,6 +64,25 @@ void MeasureFont() {
   if (console.lineHeight < kLeastLineHeight) console.lineHeight = kFallbackLineHeight;
 }
 
+void WarmUpUiFont() {
+  const auto warmUp = [](void*) -> DWORD {
+    // A memory DC: unlike a screen DC it does not wait for the display
+    // driver, which the window thread is starting meanwhile.
+    const UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
+    const UniqueFont font(CreateFontW(-MulDiv(kUiFontPoints, SystemDpi(), kPointsPerInch), 0, 0, 0, FW_NORMAL, FALSE,
+                                      FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      CLEARTYPE_QUALITY, 0, L"Consolas"));
+    if (memory && font) {
+      const SelectedObject selected(memory.get(), font.get());
+      TEXTMETRICW metrics{};
+      GetTextMetricsW(memory.get(), &metrics);
+    }
+    return 0;
+  };
+  // Nobody waits for it: the thread's handle goes at once.
+  const UniqueHandle thread(CreateThread(nullptr, 0, warmUp, nullptr, 0, nullptr));
+}
+
 void ApplyFonts() {
   const ConsoleState& console = Console();
   for (const HWND control : {console.outputView, console.inputLine}) {
@@ -85,7 +104,9 @@ void ApplyDarkTheme(HWND window) {
 }
 
 void ApplyFrameColors(HWND window) {
-  const DwmApi dwm;
+  // Loaded once for the run: start-up colours the frame twice, and loading
+  // and freeing dwmapi.dll each time costs more than the calls.
+  static const DwmApi dwm;
   if (!dwm.Available()) return;
   if (FAILED(dwm.SetWindowAttribute(window, kUseImmersiveDarkMode, 1))) {
     dwm.SetWindowAttribute(window, kUseImmersiveDarkModeBefore20H1, 1);

@@ -16,6 +16,11 @@ void DeleteUiFonts();
 HFONT TitleFont();
 // CharWidth and LineHeight of UiFont, measured on the main window.
 void MeasureFont();
+// Realizes the UI font once on a thread of its own and lets it go. The first
+// font a process realizes loads the system's font data (under Wine the largest
+// single step of the start); begun first thing, that load runs beside the
+// load pass and the window setup instead of inside MeasureFont.
+void WarmUpUiFont();
 // UiFont into both edit controls.
 void ApplyFonts();
 // The output view's left and right margins.

@@ -6,6 +6,7 @@
 
 #include "console/globals.h"
 #include "base/handles.h"
+#include "base/startup_trace.h"
 #include "base/system_calls.h"
 #include "console/appearance.h"
 #include "console/call_wait.h"
@@ -62,6 +63,7 @@ LRESULT OnCreate(HWND window) {
   CurrentDpi = dpi != 0 ? dpi : SystemDpi();
   CreateUiFonts();
   MeasureFont();
+  MarkStartup("fonts");
   ApplyDarkTheme(window);
 
   console.outputView = CreateChild(window, L"EDIT",
@@ -78,7 +80,9 @@ LRESULT OnCreate(HWND window) {
   SubclassInputLine(console.inputLine);
   ApplyFonts();
   ApplyOutputMargins();
+  MarkStartup("controls");
   BeginStartup(window);
+  MarkStartup("startup_report");
   ApplyFrameColors(window);
   return 0;
 }
@@ -185,6 +189,7 @@ LRESULT OnTimer(HWND window, WPARAM id, LPARAM lParam) {
   switch (id) {
     case kTypingTimer: OnTypingTimer(window); return 0;
     case kFadeTimer: OnFadeTimer(window); return 0;
+    case kUpdateCheckTimer: OnUpdateCheckTimer(window); return 0;
     default: return DefWindowProcW(window, WM_TIMER, id, lParam);
   }
 }

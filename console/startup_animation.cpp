@@ -188,8 +188,13 @@ void FinishStartup(HWND window) {
   InvalidateRect(window, nullptr, TRUE);
   if (!console.updateCheckStarted) {
     console.updateCheckStarted = true;
-    if (!StartUpdateCheck(MainWindow)) console.updateCheck = {UpdateCheckStage::kFailed, L"无法启动检查"};
+    SetTimer(window, kUpdateCheckTimer, 0, nullptr);
   }
+}
+
+void OnUpdateCheckTimer(HWND window) {
+  KillTimer(window, kUpdateCheckTimer);
+  if (!StartUpdateCheck(window)) Console().updateCheck = {UpdateCheckStage::kFailed, L"无法启动检查"};
 }
 
 void PositionFadeOverlay() {
@@ -203,6 +208,7 @@ void StopStartup(HWND window) {
   ConsoleState& console = Console();
   KillTimer(window, kTypingTimer);
   KillTimer(window, kFadeTimer);
+  KillTimer(window, kUpdateCheckTimer);
   if (console.fadeOverlay && IsWindow(console.fadeOverlay)) DestroyWindow(console.fadeOverlay);
   console.startupPending = false;
   console.fadeOverlay = nullptr;

@@ -16,6 +16,10 @@ inline constexpr UINT_PTR kTypingTimer = 1;
 inline constexpr UINT kTypingInterval = 10;
 inline constexpr UINT_PTR kFadeTimer = 2;
 inline constexpr UINT kFadeInterval = 20;
+// Starts the update check once the console has been painted: a timer message
+// comes only when no paint is pending, and the check's thread then no longer
+// competes with the first frame.
+inline constexpr UINT_PTR kUpdateCheckTimer = 3;
 // Ticks the complete report stays before the fade starts.
 inline constexpr int kHoldTicks = 8;
 inline constexpr int kFadeStep = 25;
@@ -42,8 +46,9 @@ inline int FadeOutStep(int alpha) { return alpha - kFadeStep; }
 void BeginStartup(HWND window);
 void OnTypingTimer(HWND window);
 void OnFadeTimer(HWND window);
-// Shows the console, prints the loading report and starts the update check.
+// Shows the console, prints the loading report and arms kUpdateCheckTimer.
 void FinishStartup(HWND window);
+void OnUpdateCheckTimer(HWND window);
 // Keeps the overlay over the client area below the title bar.
 void PositionFadeOverlay();
 // Ends the animation when the window goes.

@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "host/api/host_table.h"
 #include "host/api/own_actions.h"
+#include "host/lua/block_memory.h"
 #include "host/lua/library_limits.h"
 #include "host/lua/lua_glue.h"
 #include "host/plugin_host.h"
@@ -228,6 +229,7 @@ void CloseAllPlugins(PluginHost& host) {
       CloseScriptState(*record);
       if (ScriptThreadAbandoned()) return;
     }
+    ReturnFreedMemory();
   };
   const bool anyOpen = std::any_of(host.plugins.begin(), host.plugins.end(),
                                    [](const auto& record) { return record->luaState != nullptr; });

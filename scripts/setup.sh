@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing quorvantline needs on a Debian 12 machine,
-# and fetches Lua 5.4 from Debian's source package into .cache/ when missing.
+# and fetches Lua 5.4 and mimalloc from Debian's source packages into .cache/
+# when missing.
 # Safe to run again: every step skips work that is already done.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,9 +37,11 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   "${sudo_cmd[@]}" locale-gen >/dev/null
 fi
 
-lua_dir="$cache/lua"
-if [ ! -f "$lua_dir/.ready" ]; then
-  # Source entries are derived from the machine's own package sources, so no mirror is named here.
+# Makes Debian's source packages reachable for apt-get source, once per run.
+# Source entries are derived from the machine's own package sources, so no mirror is named here.
+source_entries_ready=0
+enable_source_entries() {
+  [ "$source_entries_ready" -eq 0 ] || return 0
   src_list=/etc/apt/sources.list.d/quorvantline-src.sources
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -49,6 +52,13 @@ if [ ! -f "$lua_dir/.ready" ]; then
     apt_updated=0
   fi
   [ "$apt_updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update -qq
+  apt_updated=1
+  source_entries_ready=1
+}
+
+lua_dir="$cache/lua"
+if [ ! -f "$lua_dir/.ready" ]; then
+  enable_source_entries
   rm -rf "$cache/lua-download" "$lua_dir"
   mkdir -p "$cache/lua-download"
   (cd "$cache/lua-download" && apt-get source --download-only lua5.4 >/dev/null)
@@ -65,4 +75,17 @@ if [ ! -f "$lua_dir/.ready" ]; then
   done
   touch "$lua_dir/.ready"
 fi
-echo "setup: ready (Lua sources in $lua_dir)"
+# mimalloc, the allocator under the plugins' Lua states (cmake/mimalloc.cmake
+# compiles it); Debian's package carries no patches of its own.
+mimalloc_dir="$cache/mimalloc"
+if [ ! -f "$mimalloc_dir/.ready" ]; then
+  enable_source_entries
+  rm -rf "$cache/mimalloc-download" "$mimalloc_dir"
+  mkdir -p "$cache/mimalloc-download"
+  (cd "$cache/mimalloc-download" && apt-get source --download-only mimalloc >/dev/null)
+  orig=$(ls "$cache"/mimalloc-download/mimalloc_*.orig.tar.* | head -n 1)
+  mkdir -p "$mimalloc_dir"
+  tar -xf "$orig" -C "$mimalloc_dir" --strip-components=1
+  touch "$mimalloc_dir/.ready"
+fi
+echo "setup: ready (Lua sources in $lua_dir, mimalloc sources in $mimalloc_dir)"

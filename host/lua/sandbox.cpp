@@ -4,8 +4,7 @@
 // interruption.
 #include <windows.h>
 
-#include <cstdlib>
-
+#include "host/lua/block_memory.h"
 #include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
 
@@ -19,7 +18,7 @@ void* CountingAllocator(void* userData, void* block, std::size_t oldSize, std::s
   auto* context = static_cast<StateContext*>(userData);
   if (block == nullptr) oldSize = 0;
   if (newSize == 0) {
-    std::free(block);
+    FreeBlock(block);
     context->bytes -= oldSize;
     return nullptr;
   }
@@ -29,7 +28,7 @@ void* CountingAllocator(void* userData, void* block, std::size_t oldSize, std::s
       Sleep(context->stallNextGrowthMs.exchange(0));
     }
   }
-  void* resized = std::realloc(block, newSize);
+  void* resized = ResizeBlock(block, newSize);
   if (resized == nullptr) return nullptr;
   context->bytes = context->bytes - oldSize + newSize;
   return resized;
