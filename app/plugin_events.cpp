@@ -114,12 +114,11 @@ void ShowConsole() {
   SetForegroundWindow(MainWindow);
 }
 
+// settings.json lives with the program's other data, beside disabled.txt.
 bool ReloadOnSaveWanted() {
-  const std::wstring executable = ExecutablePath();
-  const std::size_t slash = executable.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return true;
+  const std::wstring listPath = DisabledListPath(*GlobalHost);
   std::string settings;
-  if (!ReadWholeFile(executable.substr(0, slash) + L"\\settings.json", settings)) return true;
+  if (!ReadWholeFile(listPath.substr(0, listPath.find_last_of(L'\\')) + L"\\settings.json", settings)) return true;
   return ReloadOnSaveSetting(settings);
 }
 

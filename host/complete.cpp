@@ -27,10 +27,10 @@ int CallCompleteBody(lua_State* L) {
   lua_rawgeti(L, LUA_REGISTRYINDEX, call.completeRef);
   lua_createtable(L, static_cast<int>(call.words->size()), 1);
   for (size_t i = 0; i < call.words->size(); ++i) {
-    PushWide(L, (*call.words)[i]);
+    PushText(L, (*call.words)[i]);
     lua_rawseti(L, -2, static_cast<lua_Integer>(i + 1));
   }
-  PushWide(L, *call.line);
+  PushText(L, *call.line);
   lua_setfield(L, -2, "line");
   lua_call(L, 1, 1);
   call.returnedTable = lua_type(L, -1) == LUA_TTABLE;
