@@ -150,6 +150,19 @@ void DeferClose() {
   Console().deferredMessages.push_back(DeferredMessage{close, false});
 }
 
+bool HoldBehindDeferred(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  ConsoleState& console = Console();
+  if (console.replayedControlDown || console.deferredMessages.empty() || !IsKeyboardMessage(message)) return false;
+  MSG held{};
+  held.hwnd = window;
+  held.message = message;
+  held.wParam = wParam;
+  held.lParam = lParam;
+  console.deferredMessages.push_back(DeferredMessage{held, ControlDownNow()});
+  if (console.replayTriggersQueued == 0) PostReplayTriggers();
+  return true;
+}
+
 void ReplayNextDeferredMessage() {
   ConsoleState& console = Console();
   if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;

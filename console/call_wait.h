@@ -30,6 +30,10 @@ void PumpDuringCall();
 void EndScriptCall();
 // Closing asked for while a call runs: queued behind what was typed before it.
 void DeferClose();
+// A key that reaches the input line while held-back messages still wait (it
+// was posted between the call's last look at the queue and their replay)
+// joins the end of their queue; true when it was held.
+bool HoldBehindDeferred(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Posted to the main window to replay the held-back messages one by one.
 inline constexpr UINT kReplayDeferredMessage = WM_APP + 2;
 // Handles the oldest held-back message (the main window does, on

@@ -1,5 +1,7 @@
 #include "console/input_line.h"
 
+#include "console/call_wait.h"
+
 #include <utility>
 
 #include "console/globals.h"
@@ -129,6 +131,7 @@ void SubclassInputLine(HWND input) {
 }
 
 LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  if (HoldBehindDeferred(window, message, wParam, lParam)) return 0;
   switch (message) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS: return OnFocusChange(window, message, wParam, lParam);

@@ -415,7 +415,7 @@ TEST_F(ShippedPlugins, HelpAndSourceCompleteTheirOneArgument) {
   EXPECT_EQ(commands->front(), L"update");
   EXPECT_NE(std::find(commands->begin(), commands->end(), L"calc"), commands->end());
   EXPECT_EQ(CompleteArguments(host_, L"source", L""),
-            (std::optional<std::vector<std::wstring>>{{L"basic.lua", L"notes.lua", L"plugin-manager.lua"}}));
+            (std::optional<std::vector<std::wstring>>{{L"basic.lua", L"notes.lua", L"plugin-manager.lua", L"reminder.lua"}}));
   EXPECT_EQ(CompleteArguments(host_, L"source", L"basic.lua "), std::vector<std::wstring>{});
   EXPECT_EQ(CompleteArguments(host_, L"help", L"ls x"), std::vector<std::wstring>{});
 }
