@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/figures.h"
 #include "console/globals.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
@@ -31,34 +31,6 @@ namespace {
 using e2e::AppProcess;
 using e2e::TempFolder;
 using e2e::WriteBytes;
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  size_t n = values.size();
-  return n == 0 ? 0.0 : (n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0);
-}
-
-double MedianOf(int runs, const std::function<double()>& run) {
-  std::vector<double> values;
-  for (int i = 0; i < runs; ++i) values.push_back(run());
-  return Median(values);
-}
-
-void Figure(const char* name, double value, const char* unit) {
-  std::printf("%s: %.3f %s\n", name, value, unit);
-  std::fflush(stdout);
-}
 
 // ---- The console's output log with a real, hidden EDIT control -----------------
 
@@ -371,7 +343,7 @@ double MinimalStartSeconds(const std::wstring& exe, const std::wstring& tracePat
 
 int Run(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: qv_bench <quorvantline.exe> <qv_bench_window.exe> [figure 1-6]\n");
+    std::fprintf(stderr, "usage: qv_bench <quorvantline.exe> <qv_bench_window.exe> [figure 1-8]\n");
     return 2;
   }
   // With a figure number, only that figure is measured.
@@ -453,6 +425,12 @@ int Run(int argc, wchar_t** argv) {
   }
   CloseAllPlugins(host);
   GlobalHost.reset();
+
+  // (7) Tab and the inline suggestion, per key, with 1,600 commands and a full history.
+  if (wanted(7) && !KeyFigures(folder.path() + L"\\keys", kRuns)) return 1;
+
+  // (8) The program's share of one core with 100 timers running, and idle.
+  if (wanted(8) && !TimerLoadFigures(programExe, folder.path() + L"\\timers", 5)) return 1;
 
   // (4) One load pass over 50 small scripts.
   const std::wstring fifty = folder.path() + L"\\fifty";
