@@ -8,6 +8,7 @@
 #include "console/console_state.h"
 #include "console/input_actions.h"
 #include "console/layout.h"
+#include "host/execute.h"
 
 namespace qv {
 
@@ -94,7 +95,6 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 
 void BeginScriptCall() {
   ConsoleState& console = Console();
-  console.callRunning = true;
   if (console.menuOpen) HideConsoleMenu(false);
   RefreshInputRow();  // the prompt and the running hint
 }
@@ -124,7 +124,6 @@ void EndScriptCall() {
   // What arrived since the last look is older than anything posted from now on.
   PumpDuringCall();
   ConsoleState& console = Console();
-  console.callRunning = false;
   if (console.deferredMessages.empty()) {
     RefreshInputRow();  // the prompt and the running hint
     return;
@@ -168,7 +167,7 @@ void ReplayNextDeferredMessage() {
   if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
   // A replayed key may start a command, whose own held-back messages join the
   // end of the same queue; its end posts the triggers anew.
-  if (console.callRunning || console.deferredMessages.empty()) return;
+  if (ScriptCallRunning() || console.deferredMessages.empty()) return;
   const DeferredMessage deferred = console.deferredMessages.front();
   console.deferredMessages.pop_front();
   // Past kMostReplayTriggers held-back messages the rest follow one by one.

@@ -3,8 +3,10 @@
 #include <array>
 #include <string_view>
 
+#include "host/error_hints.h"
+
 #include "base/text.h"
-#include "host/plugin_host.h"
+#include "host/lua/call_limits.h"
 
 namespace qv {
 

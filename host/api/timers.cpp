@@ -1,8 +1,8 @@
 // host.after, host.every and host.cancel: a plugin's functions that the host
 // runs later, on its own (see host/timer_calls.cpp for the runs).
 #include "base/text.h"
-#include "host/api/own_actions.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_api.h"
+#include "host/api/host_link.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -61,7 +61,7 @@ int HostCancel(lua_State* L) {
 
 }  // namespace
 
-void AddTimerFunctions(lua_State* L) {
+void InstallTimerFunctions(lua_State* L) {
   const luaL_Reg functions[] = {{"after", HostAfter}, {"every", HostEvery}, {"cancel", HostCancel}, {nullptr, nullptr}};
   luaL_setfuncs(L, functions, 0);
 }

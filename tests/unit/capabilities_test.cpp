@@ -7,8 +7,8 @@
 
 #include "base/handles.h"
 #include "base/text.h"
-#include "host/api/host_table.h"
 #include "host/store/data_files.h"
+#include "host/api/host_api.h"
 #include "host_fixture.h"
 #include "lauxlib.h"
 #include "lualib.h"
@@ -280,8 +280,7 @@ TEST(Capabilities, FallbacksWithoutAHost) {
   luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
   luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
   lua_pop(L, 2);
-  lua_createtable(L, 0, 0);
-  AddCapabilities(L);
+  PushHostTable(L);
   lua_setglobal(L, "host");
   const char* chunk = R"(
     local out = {}

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/execute.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
+#include "host/api/host_api.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 #include "lualib.h"
 
@@ -21,8 +26,8 @@ struct ApiHost : test::CapturedHost {
     PluginRecord& record = *host.plugins[0];
     lua_State* L = record.luaState;
     if (luaL_loadbufferx(L, chunk.data(), chunk.size(), "=api", "t") != LUA_OK ||
-        CallWithTimeLimit(record, 0, 0, 0) != LUA_OK) {
-      const std::wstring error = L"error: " + Utf8ToWide(lua_tostring(L, -1));
+        CallWithTimeLimit(L, 0, 0) != LUA_OK) {
+      const std::wstring error = L"error: " + Utf8ToWide(test::ErrorWithoutTraceback(L));
       lua_pop(L, 1);
       return error;
     }
@@ -90,7 +95,7 @@ TEST(HostApi, CommandAndPluginRows) {
   lua_State* L = basic.luaState;
   ASSERT_EQ(luaL_loadbufferx(L, chunk.data(), chunk.size(), "=rows", "t"), LUA_OK);
   captured.output.clear();
-  ASSERT_EQ(CallWithTimeLimit(basic, 0, 0, 0), LUA_OK) << lua_tostring(L, -1);
+  ASSERT_EQ(CallWithTimeLimit(L, 0, 0), LUA_OK) << lua_tostring(L, -1);
   EXPECT_EQ(captured.output,
             L"1:Ls/列表/basic.lua 2:half//broken.lua 1:basic.lua/1/true/integer/true/path "
             L"2:broken.lua/1/false/integer/true/path 3:off.lua/0/true/integer/false/path\r\n");
@@ -197,8 +202,7 @@ TEST(HostApi, FallbacksWithoutAHost) {
   luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
   luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
   lua_pop(L, 2);
-  lua_newtable(L);
-  luaL_setfuncs(L, kHostFunctions, 0);
+  PushHostTable(L);
   lua_setglobal(L, "host");
   const char* chunk = R"(
     host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()

@@ -8,9 +8,15 @@
 #include <thread>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
 #include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
+#include "host/commands.h"
+#include "host/execute.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/sandbox.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 
 namespace qv {
