@@ -39,13 +39,15 @@ int TitleHitOf(const MSG& message) {
   return static_cast<int>(HitTitleBar(point, client.right - client.left, CurrentDpi));
 }
 
-// Ctrl as the program sees it for the message just retrieved (the key state
-// follows the retrieved input), so a replayed key keeps its own moment's state.
-bool ControlDownNow() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+}  // namespace
+
+bool ControlKeyDown() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+
+namespace {
 
 void DeferMessage(const MSG& message) {
   ConsoleState& console = Console();
-  const bool controlDown = IsKeyboardMessage(message.message) && ControlDownNow();
+  const bool controlDown = IsKeyboardMessage(message.message) && ControlKeyDown();
   // A replay trigger that a new call overtook: the call's end posts enough anew.
   if (message.message == kReplayDeferredMessage && message.hwnd == MainWindow) {
     if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
@@ -157,7 +159,7 @@ bool HoldBehindDeferred(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   held.message = message;
   held.wParam = wParam;
   held.lParam = lParam;
-  console.deferredMessages.push_back(DeferredMessage{held, ControlDownNow()});
+  console.deferredMessages.push_back(DeferredMessage{held, ControlKeyDown()});
   if (console.replayTriggersQueued == 0) PostReplayTriggers();
   return true;
 }

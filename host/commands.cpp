@@ -1,11 +1,12 @@
 // The command table: insertion rules, lookups and the display lists.
+#include "host/commands.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cwctype>
 #include <string>
 
 #include "base/text.h"
-#include "host/commands.h"
 
 #include "host/lua/script_thread.h"
 #include "host/script_env.h"

@@ -1,7 +1,7 @@
 // Plugins whose call never returned: what the host lets go of.
-#include <algorithm>
-
 #include "host/cut_off.h"
+
+#include <algorithm>
 
 #include "base/text.h"
 #include "host/commands.h"

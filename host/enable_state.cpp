@@ -1,10 +1,10 @@
 // Switching single plugins on and off, the saved disabled list, and the
 // snapshot that the plugin manager reverts to.
+#include "host/enable_state.h"
+
 #include <windows.h>
 
 #include <algorithm>
-
-#include "host/enable_state.h"
 
 #include "base/files.h"
 #include "base/text.h"

@@ -1,7 +1,7 @@
 // Running a command: argument splitting and the protected, time-limited call.
-#include <cwctype>
-
 #include "host/execute.h"
+
+#include <cwctype>
 
 #include "base/text.h"
 #include "host/commands.h"

@@ -1,10 +1,10 @@
 // A load pass over the plugin folder, and loading one script into its state.
+#include "host/loading.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <memory>
-
-#include "host/loading.h"
 
 #include "base/files.h"
 #include "base/handles.h"

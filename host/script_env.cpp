@@ -1,12 +1,12 @@
 // Creating a plugin's sandboxed Lua state, handing calls to the script thread,
 // closing every state, and the two roads by which text leaves the host.
+#include "host/script_env.h"
+
 #include <algorithm>
 #include <cassert>
 #include <string>
 #include <string_view>
 #include <utility>
-
-#include "host/script_env.h"
 
 #include "base/text.h"
 #include "host/api/host_api.h"
@@ -37,7 +37,6 @@ void AppendPending(PluginHost& host, const std::wstring& text) {
 
 PluginRecord::PluginRecord() = default;
 PluginRecord::~PluginRecord() = default;
-
 
 PluginHost::PluginHost() = default;
 

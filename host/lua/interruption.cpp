@@ -15,10 +15,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "base/handles.h"
+#include "base/threads.h"
 #include "host/lua/call_limits.h"
 #include "host/lua/error_message.h"
 #include "host/lua/sandbox.h"
@@ -67,7 +67,7 @@ class Watchdog {
   void Arm(ArmedCall& call) {
     std::lock_guard lock(mutex_);
     armed_.push_back(&call);
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    if (!started_) started_ = StartThread([this] { Run(); }).has_value();
   }
 
   // Called on the call's own thread after it returned.
@@ -137,7 +137,7 @@ class Watchdog {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<ArmedCall*> armed_;
-  std::thread thread_;
+  bool started_ = false;
 };
 
 }  // namespace

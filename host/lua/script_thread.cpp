@@ -7,12 +7,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/handles.h"
+#include "base/threads.h"
 #include "host/lua/call_limits.h"
 #include "host/lua/interruption.h"
 
@@ -183,21 +182,14 @@ CallOutcome WaitAsleep(const CallSide& side, ScriptChannel& channel) {
 
 ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
   if (!channel_->attention || !channel_->jobEvent) return;
-  // A thread of the C++ runtime (like the watchdog's), whose Win32 handle the
-  // owner keeps: to wait for its end, and for the watchdog to suspend it.
-  std::thread thread;
-  try {
-    thread = std::thread(ScriptThreadMain, channel_);
-  } catch (const std::system_error&) {
-    return;
-  }
-  HANDLE own = nullptr;
-  DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(pthread_gethandle(thread.native_handle())),
-                  GetCurrentProcess(), &own,
-                  SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0);
-  channel_->threadId = GetThreadId(own);
-  channel_->thread.reset(own);
-  thread.detach();
+  // The owner keeps the thread's handle: to wait for its end, and for the
+  // watchdog to suspend it.
+  std::optional<StartedThread> started =
+      StartThread([channel = channel_] { ScriptThreadMain(channel); },
+                  SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT);
+  if (!started || !started->handle) return;
+  channel_->threadId = started->id;
+  channel_->thread = std::move(started->handle);
 }
 
 ScriptThread::~ScriptThread() {
