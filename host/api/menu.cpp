@@ -34,13 +34,11 @@ int HostMenu(lua_State* L) {
 int HostMenuRemove(lua_State* L) {
   const std::wstring label = CheckText(L, 1);
   std::size_t removed = 0;
-  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) {
-        const std::wstring plugin = FileNameOf(record.path);
-        removed = std::erase_if(
-            host.menuItems, [&](const MenuItem& item) { return item.plugin == plugin && item.label == label; });
-      })) {
-    return 0;
-  }
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    const std::wstring plugin = FileNameOf(record.path);
+    removed = std::erase_if(host.menuItems,
+                            [&](const MenuItem& item) { return item.plugin == plugin && item.label == label; });
+  });
   lua_pushboolean(L, removed > 0);
   return 1;
 }

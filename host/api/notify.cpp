@@ -26,7 +26,7 @@ int HostNotify(lua_State* L) {
   const bool reached = WithHost(L, [&](PluginHost& host, PluginRecord& record) {
     allowed = host.notifications.Allow(FileNameOf(record.path));
   });
-  if (!reached) return 0;
+  if (!reached) return PushFailure(L, L"没有宿主，无法显示通知");
   if (!allowed) {
     return PushFailure(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
   }

@@ -195,26 +195,43 @@ TEST(HostApi, MenuEntries) {
   EXPECT_EQ(api.host.menuItems.size(), 4u);
 }
 
-// A state with the host functions but no host in its registry: every function
-// takes its fallback and none raises.
+// A state with the host table but no host in its registry: every function
+// takes its fallback, none raises, and nothing is written anywhere.
 TEST(HostApi, FallbacksWithoutAHost) {
-  lua_State* L = luaL_newstate();
-  luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
-  luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
-  lua_pop(L, 2);
-  PushHostTable(L);
-  lua_setglobal(L, "host");
-  const char* chunk = R"(
-    host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()
-    host.register{ name = 'nowhere', run = print } host.menu('nowhere', 'nowhere')
-    local n = 0 for _ in pairs(host.system()) do n = n + 1 end
-    result = table.concat({ #host.commands(), #host.plugins(), '[' .. host.directory() .. ']',
-      tostring(host.data_dir()), tostring(host.source('basic.lua')), n, #host.time(), #host.date() }, ' ')
-  )";
-  ASSERT_EQ(luaL_dostring(L, chunk), LUA_OK) << lua_tostring(L, -1);
-  lua_getglobal(L, "result");
-  EXPECT_STREQ(lua_tostring(L, -1), "0 0 [] nil nil 19 8 10");
-  lua_close(L);
+  const struct {
+    const char* chunk;
+    const char* result;
+  } cases[] = {
+      {R"(host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()
+          host.register{ name = 'nowhere', run = print } host.menu('nowhere', 'nowhere')
+          local n = 0 for _ in pairs(host.system()) do n = n + 1 end
+          result = table.concat({ #host.commands(), #host.plugins(), '[' .. host.directory() .. ']',
+            tostring(host.data_dir()), tostring(host.source('basic.lua')), n, #host.time(), #host.date(),
+            tostring(host.menu_remove('nowhere')) }, ' '))",
+       "0 0 [] nil nil 19 8 10 false"},
+      {R"(local out = {}
+          local function add(...) for i = 1, select('#', ...) do out[#out + 1] = tostring((select(i, ...))) end end
+          add(host.read_file('a.txt')) add(host.write_file('a.txt', 'x')) add(#host.list_files())
+          add(host.clipboard()) add(host.clipboard('x')) add(host.open('https://example.com'))
+          add(host.store.get('a')) add(host.store.set('a', 1)) add(host.store.keys())
+          add(type(host.clock())) add(host.after(10, print)) add(host.cancel(1)) add(host.notify('x'))
+          result = table.concat(out, '|'))",
+       "nil|没有宿主，无法读取文件|nil|没有宿主，无法写入文件|0|nil|剪贴板里没有文字|nil|无法写入剪贴板（可能正被其他程序占用）|"
+       "nil|无法打开：https://example.com|nil|没有宿主，存储不可用|nil|没有宿主，存储不可用|nil|"
+       "没有宿主，存储不可用|number|nil|没有宿主，定时器不可用|false|nil|没有宿主，无法显示通知"},
+  };
+  for (const auto& c : cases) {
+    lua_State* L = luaL_newstate();
+    luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
+    luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
+    lua_pop(L, 2);
+    PushHostTable(L);
+    lua_setglobal(L, "host");
+    ASSERT_EQ(luaL_dostring(L, c.chunk), LUA_OK) << lua_tostring(L, -1);
+    lua_getglobal(L, "result");
+    EXPECT_STREQ(lua_tostring(L, -1), c.result);
+    lua_close(L);
+  }
 }
 
 }  // namespace
