@@ -21,6 +21,10 @@
 #include "console/console_state.h"
 #include "console/globals.h"
 #include "console/output_buffer.h"
+#include "host/enable_state.h"
+#include "host/loading.h"
+#include "host/script_env.h"
+#include "host/timer_calls.h"
 
 namespace qv {
 
@@ -100,7 +104,7 @@ PluginEvents& Events() {
 // (The console's flag still holds while it handles the messages that arrived
 // during a call that has just ended.)
 bool Busy() {
-  return !GlobalHost || GlobalHost->callRunning || GlobalHost->loading || Console().callRunning ||
+  return !GlobalHost || GlobalHost->calls.Running() || GlobalHost->loading ||
          Console().startupPending;
 }
 

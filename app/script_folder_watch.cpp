@@ -3,9 +3,9 @@
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
-#include <system_error>
 
 #include "base/text.h"
+#include "base/threads.h"
 
 namespace qv {
 
@@ -38,20 +38,18 @@ ScriptFolderWatch::ScriptFolderWatch(const std::wstring& folder, HWND window, UI
   directory_.reset(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
   if (!directory_ || !stop_ || !ready_) return;
-  try {
-    thread_ = std::thread([this, window, message] { Run(window, message); });
-  } catch (const std::system_error&) {
-    return;
-  }
+  std::optional<StartedThread> started = StartThread([this, window, message] { Run(window, message); }, SYNCHRONIZE);
+  if (!started) return;
+  thread_ = std::move(started->handle);
   // The first read is issued before the constructor returns, so a change made
   // right after start-up is seen.
   WaitForSingleObject(ready_.get(), INFINITE);
 }
 
 ScriptFolderWatch::~ScriptFolderWatch() {
-  if (!thread_.joinable()) return;
+  if (!thread_) return;
   SetEvent(stop_.get());
-  thread_.join();
+  WaitForSingleObject(thread_.get(), INFINITE);
 }
 
 std::vector<std::wstring> ScriptFolderWatch::TakeNames() {

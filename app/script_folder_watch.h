@@ -8,7 +8,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "base/handles.h"
@@ -38,7 +37,7 @@ class ScriptFolderWatch {
   ScriptFolderWatch(const ScriptFolderWatch&) = delete;
   ScriptFolderWatch& operator=(const ScriptFolderWatch&) = delete;
 
-  bool Watching() const { return thread_.joinable(); }
+  bool Watching() const { return static_cast<bool>(thread_); }
   // The script names changed since the last call, oldest first.
   std::vector<std::wstring> TakeNames();
 
@@ -50,7 +49,7 @@ class ScriptFolderWatch {
   UniqueHandle ready_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   std::mutex mutex_;
   std::vector<std::wstring> names_;
-  std::thread thread_;
+  UniqueHandle thread_;  // waited for when the watch ends
 };
 
 }  // namespace qv

@@ -20,6 +20,9 @@
 #include "console/output_buffer.h"
 #include "sysinfo/system_info.h"
 #include "windows/manager_window.h"
+#include "host/enable_state.h"
+#include "host/loading.h"
+#include "host/script_env.h"
 
 namespace qv {
 

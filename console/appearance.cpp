@@ -2,6 +2,7 @@
 
 #include "console/globals.h"
 #include "base/handles.h"
+#include "base/threads.h"
 #include "base/system_calls.h"
 #include "console/console_state.h"
 #include "console/layout.h"
@@ -65,7 +66,8 @@ void MeasureFont() {
 }
 
 void WarmUpUiFont() {
-  const auto warmUp = [](void*) -> DWORD {
+  // Nobody waits for it.
+  StartThread([] {
     // A memory DC: unlike a screen DC it does not wait for the display
     // driver, which the window thread is starting meanwhile.
     const UniqueMemoryDC memory(CreateCompatibleDC(nullptr));
@@ -77,10 +79,7 @@ void WarmUpUiFont() {
       TEXTMETRICW metrics{};
       GetTextMetricsW(memory.get(), &metrics);
     }
-    return 0;
-  };
-  // Nobody waits for it: the thread's handle goes at once.
-  const UniqueHandle thread(CreateThread(nullptr, 0, warmUp, nullptr, 0, nullptr));
+  });
 }
 
 void ApplyFonts() {

@@ -8,6 +8,7 @@
 #include "console/console_state.h"
 #include "console/input_actions.h"
 #include "console/layout.h"
+#include "host/execute.h"
 
 namespace qv {
 
@@ -38,13 +39,15 @@ int TitleHitOf(const MSG& message) {
   return static_cast<int>(HitTitleBar(point, client.right - client.left, CurrentDpi));
 }
 
-// Ctrl as the program sees it for the message just retrieved (the key state
-// follows the retrieved input), so a replayed key keeps its own moment's state.
-bool ControlDownNow() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+}  // namespace
+
+bool ControlKeyDown() { return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0; }
+
+namespace {
 
 void DeferMessage(const MSG& message) {
   ConsoleState& console = Console();
-  const bool controlDown = IsKeyboardMessage(message.message) && ControlDownNow();
+  const bool controlDown = IsKeyboardMessage(message.message) && ControlKeyDown();
   // A replay trigger that a new call overtook: the call's end posts enough anew.
   if (message.message == kReplayDeferredMessage && message.hwnd == MainWindow) {
     if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
@@ -94,7 +97,6 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 
 void BeginScriptCall() {
   ConsoleState& console = Console();
-  console.callRunning = true;
   if (console.menuOpen) HideConsoleMenu(false);
   RefreshInputRow();  // the prompt and the running hint
 }
@@ -124,7 +126,6 @@ void EndScriptCall() {
   // What arrived since the last look is older than anything posted from now on.
   PumpDuringCall();
   ConsoleState& console = Console();
-  console.callRunning = false;
   if (console.deferredMessages.empty()) {
     RefreshInputRow();  // the prompt and the running hint
     return;
@@ -158,7 +159,7 @@ bool HoldBehindDeferred(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   held.message = message;
   held.wParam = wParam;
   held.lParam = lParam;
-  console.deferredMessages.push_back(DeferredMessage{held, ControlDownNow()});
+  console.deferredMessages.push_back(DeferredMessage{held, ControlKeyDown()});
   if (console.replayTriggersQueued == 0) PostReplayTriggers();
   return true;
 }
@@ -168,7 +169,7 @@ void ReplayNextDeferredMessage() {
   if (console.replayTriggersQueued > 0) --console.replayTriggersQueued;
   // A replayed key may start a command, whose own held-back messages join the
   // end of the same queue; its end posts the triggers anew.
-  if (console.callRunning || console.deferredMessages.empty()) return;
+  if (ScriptCallRunning() || console.deferredMessages.empty()) return;
   const DeferredMessage deferred = console.deferredMessages.front();
   console.deferredMessages.pop_front();
   // Past kMostReplayTriggers held-back messages the rest follow one by one.

@@ -28,6 +28,9 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 void BeginScriptCall();
 void PumpDuringCall();
 void EndScriptCall();
+// Ctrl as the program sees it for the message just retrieved (the key state
+// follows the retrieved input), so a held-back key keeps its own moment's state.
+bool ControlKeyDown();
 // Closing asked for while a call runs: queued behind what was typed before it.
 void DeferClose();
 // A key that reaches the input line while held-back messages still wait (it

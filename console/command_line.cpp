@@ -11,6 +11,10 @@
 #include "console/console_state.h"
 #include "console/history_file.h"
 #include "host/store/data_files.h"
+#include "host/commands.h"
+#include "host/execute.h"
+#include "host/loading.h"
+#include "host/script_env.h"
 #include "console/output_buffer.h"
 
 namespace qv {
@@ -166,7 +170,7 @@ void ExecuteCommandLine(const std::wstring& line) {
   const auto isPluginCommand = [](const std::wstring& word) { return GlobalHost && HasCommand(*GlobalHost, word); };
   std::vector<std::wstring> names;
   for (const Candidate& candidate : CommandCandidates()) names.push_back(candidate.name);
-  const CommandLineDecision decision = DecideCommandLine(line, console.callRunning, console.updateDownloadUrl,
+  const CommandLineDecision decision = DecideCommandLine(line, ScriptCallRunning(), console.updateDownloadUrl,
                                                          isPluginCommand, names, console.updateCheck);
   if (decision.route == CommandRoute::kIgnored) return;
   if (console.inputLine) ClearInputLine(console.inputLine);

@@ -78,8 +78,7 @@ struct ConsoleState {
   int fadePhase = 0;  // 0 none, 1 fading in, 2 fading out
   bool updateCheckStarted = false;
 
-  // A call into script code runs on the script thread (see call_wait.h).
-  bool callRunning = false;
+  // Held back while a call into script code runs (see call_wait.h).
   std::deque<DeferredMessage> deferredMessages;  // held back while a call runs, oldest first
   std::size_t replayTriggersQueued = 0;  // kReplayDeferredMessage posts not yet handled
   // While a held-back key is handled: whether Ctrl was down when it was typed.

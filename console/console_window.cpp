@@ -161,7 +161,7 @@ LRESULT OnPaint(HWND window) {
 
 // Closing waits for a running script call to end or be cut off.
 LRESULT OnClose(HWND window) {
-  if (Console().callRunning) {
+  if (ScriptCallRunning()) {
     DeferClose();
     return 0;
   }

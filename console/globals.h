@@ -26,6 +26,9 @@ struct Brushes {
 inline HINSTANCE AppInstance = nullptr;
 inline int CurrentDpi = kBaseDpi;
 inline std::unique_ptr<PluginHost> GlobalHost;
+// Whether a call into script code is running (the console waits for it, see
+// call_wait.h).
+inline bool ScriptCallRunning() { return GlobalHost && GlobalHost->calls.Running(); }
 // The single-instance mutex; the restart lets go of it before it starts the
 // new process.
 inline UniqueHandle InstanceGuard;

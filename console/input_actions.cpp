@@ -11,6 +11,7 @@
 #include "console/history_search.h"
 #include "console/input_line.h"
 #include "console/output_buffer.h"
+#include "host/complete.h"
 
 namespace qv {
 
@@ -66,7 +67,7 @@ std::wstring InputOverlayText(bool callRunning, bool searching, bool caretAtEnd,
 std::wstring PromptText() {
   const ConsoleState& console = Console();
   if (console.search.active) return SearchPrompt(console.search);
-  return console.callRunning ? L"…" : L">";
+  return ScriptCallRunning() ? L"…" : L">";
 }
 
 void CompleteInput() {
@@ -193,7 +194,7 @@ void PaintInputOverlay(HWND input) {
   const ConsoleState& console = Console();
   const std::wstring text = ReadInputText();
   const bool focused = GetFocus() == input;
-  const std::wstring overlay = InputOverlayText(console.callRunning, console.search.active,
+  const std::wstring overlay = InputOverlayText(ScriptCallRunning(), console.search.active,
                                                 focused && CaretAtEnd(input, text.size()), text,
                                                 console.commandHistory);
   if (overlay.empty()) return;

@@ -65,7 +65,7 @@ LRESULT Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // A key held back during a call sees Ctrl as it was when the key was typed.
 bool ControlDown() {
   if (const std::optional<bool> replayed = Console().replayedControlDown) return *replayed;
-  return GetKeyState(VK_CONTROL) < 0 || GetAsyncKeyState(VK_CONTROL) < 0;
+  return ControlKeyDown();
 }
 
 LRESULT OnFocusChange(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

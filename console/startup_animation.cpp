@@ -12,6 +12,7 @@
 #include "console/output_buffer.h"
 #include "console/console_window.h"
 #include "update/update_check.h"
+#include "host/script_env.h"
 
 namespace qv {
 
@@ -182,7 +183,7 @@ void FinishStartup(HWND window) {
   }
   // During a call (a reload typed while the animation ran) the script thread
   // may be writing the pending log: the call's end shows it instead.
-  if (GlobalHost && !GlobalHost->callRunning) AppendOutput(TakePendingLog(*GlobalHost));
+  if (GlobalHost && !GlobalHost->calls.Running()) AppendOutput(TakePendingLog(*GlobalHost));
   if (console.firstStart) AppendOutput(kFirstStartHint);
   if (console.outputView && console.inputLine) LayoutControls(window);
   InvalidateRect(window, nullptr, TRUE);

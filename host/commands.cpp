@@ -1,75 +1,21 @@
-// The command table: host.register, insertion rules and lookups.
+// The command table: insertion rules, lookups and the display lists.
+#include "host/commands.h"
+
 #include <algorithm>
+#include <cassert>
 #include <cwctype>
 #include <string>
 
 #include "base/text.h"
-#include "host/lua/arguments.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
+
+#include "host/lua/script_thread.h"
+#include "host/script_env.h"
 
 namespace qv {
 
-namespace {
-
-// Why a plugin may not take this command name; empty when it may.
-std::string RefusedCommandName(const std::wstring& name) {
-  if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return std::iswspace(c) != 0; })) {
-    return "host.register：命令名不能包含空白（“" + WideToUtf8(name) + "”），输入时空白会把它分成几个词";
-  }
-  if (ToLower(name) == L"update") return "host.register：update 是程序自带的命令，插件不能注册";
-  return {};
-}
-
-}  // namespace
-
-int HostRegister(lua_State* L) {
-  if (lua_type(L, 1) != LUA_TTABLE) {
-    return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
-  }
-  const std::wstring name = CheckTextField(L, 1, "host.register", "name", true);
-  const std::wstring help = CheckTextField(L, 1, "host.register", "help", false);
-  lua_getfield(L, 1, "run");
-  if (lua_type(L, -1) != LUA_TFUNCTION) {
-    return luaL_error(L, "host.register 的 run 必须是函数（现在是 %s）", luaL_typename(L, -1));
-  }
-  lua_getfield(L, 1, "complete");
-  const int completeType = lua_type(L, -1);
-  if (completeType != LUA_TNIL && completeType != LUA_TFUNCTION) {
-    return luaL_error(L, "host.register 的 complete 必须是函数（现在是 %s）", luaL_typename(L, -1));
-  }
-  if (WideToUtf8(name).size() > kNameLengthLimit) {
-    return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
-  }
-  if (WideToUtf8(help).size() > kTextLengthLimit) {
-    return luaL_error(L, "host.register：说明太长（最多 %d 字节）", static_cast<int>(kTextLengthLimit));
-  }
-  if (const std::string refused = RefusedCommandName(name); !refused.empty()) {
-    return luaL_error(L, "%s", refused.c_str());
-  }
-  // Every check that can raise is done.
-  int completeReference = 0;
-  if (completeType == LUA_TFUNCTION) {
-    completeReference = luaL_ref(L, LUA_REGISTRYINDEX);
-  } else {
-    lua_pop(L, 1);
-  }
-  const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
-  Registration outcome = Registration::kRefused;
-  WithHost(L, [&](PluginHost& host, PluginRecord& record) {
-    outcome = RegisterCommand(host, record, name, help, reference, completeReference);
-  });
-  if (outcome == Registration::kAdded) return 0;
-  luaL_unref(L, LUA_REGISTRYINDEX, reference);
-  if (completeReference != 0) luaL_unref(L, LUA_REGISTRYINDEX, completeReference);
-  if (outcome == Registration::kFull) {
-    return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
-  }
-  return 0;
-}
-
 Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
                              const std::wstring& help, int functionRef, int completeRef) {
+  assert(MayTouchHostData());
   std::wstring key = ToLower(name);
   const std::wstring fileName = FileNameOf(record.path);
   if (key.empty()) {
@@ -105,6 +51,22 @@ PluginRecord* FindPlugin(const PluginHost& host, const std::wstring& fileName) {
     if (ToLower(FileNameOf(record->path)) == key) return record.get();
   }
   return nullptr;
+}
+
+void RebuildSummaries(PluginHost& host) {
+  host.commandList.clear();
+  host.commandList.reserve(host.commands.size());
+  for (const CommandEntry& entry : host.commands) {
+    host.commandList.push_back(CommandSummary{entry.name, entry.help, FileNameOf(entry.pluginPath)});
+  }
+  host.pluginList.clear();
+  host.pluginList.reserve(host.plugins.size());
+  for (const auto& record : host.plugins) {
+    std::int32_t count = 0;
+    for (const CommandEntry& entry : host.commands) count += entry.pluginPath == record->path ? 1 : 0;
+    host.pluginList.push_back(
+        PluginSummary{FileNameOf(record->path), record->path, count, !record->loadFailed, !record->disabled});
+  }
 }
 
 }  // namespace qv

@@ -1,8 +1,16 @@
 // Argument completion: calling a command's complete function.
+#include "host/complete.h"
+
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
-#include "host/lua/script_thread.h"
-#include "host/plugin_host.h"
+#include "host/commands.h"
+#include "host/cut_off.h"
+#include "host/execute.h"
+#include "host/lua/arguments.h"
+#include "host/lua/error_message.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 
@@ -54,10 +62,9 @@ void CallComplete(PluginRecord& owner, int completeRef, const std::vector<std::w
   lua_State* L = owner.luaState;
   CompleteCall call{completeRef, &words, &line, &offered};
   lua_settop(L, 0);
-  lua_pushcfunction(L, ErrorMessageHandler);
   lua_pushcfunction(L, CallCompleteBody);
   lua_pushlightuserdata(L, &call);
-  const int status = CallWithTimeLimit(owner, 1, 0, 1);
+  const int status = CallWithTimeLimit(L, 1, 0);
   if (status == kCallAbandoned) return;
   if (status != LUA_OK) {
     failure = FirstLine(PopErrorText(L));
@@ -81,11 +88,10 @@ std::optional<std::vector<std::wstring>> CompleteArguments(PluginHost& host, con
   const std::vector<std::wstring> words = SplitArguments(text);
   std::vector<std::wstring> offered;
   std::wstring failure;
-  switch (RunOnScriptThread(host, [&] { CallComplete(*owner, completeRef, words, text, offered, failure); })) {
+  switch (CallIntoPlugin(host, *owner, [&] { CallComplete(*owner, completeRef, words, text, offered, failure); })) {
     case CallOutcome::kFinished:
       break;
     case CallOutcome::kAbandoned:
-      CutOffPlugin(host, *owner);
       failure = FileNameOf(owner->path) + L" 没有响应，已移除它的命令和菜单项；输入 reload 可重新加载";
       break;
     case CallOutcome::kRefused:

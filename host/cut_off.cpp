@@ -1,11 +1,20 @@
 // Plugins whose call never returned: what the host lets go of.
+#include "host/cut_off.h"
+
 #include <algorithm>
 
 #include "base/text.h"
-#include "host/plugin_host.h"
+#include "host/commands.h"
 #include "host/lua/state_context.h"
+#include "host/script_env.h"
 
 namespace qv {
+
+CallOutcome CallIntoPlugin(PluginHost& host, PluginRecord& owner, const std::function<void()>& body) {
+  const CallOutcome outcome = RunOnScriptThread(host, body);
+  if (outcome == CallOutcome::kAbandoned) CutOffPlugin(host, owner);
+  return outcome;
+}
 
 void LeaveStateBehind(PluginRecord& record) {
   if (record.context) {

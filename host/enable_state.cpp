@@ -1,13 +1,17 @@
 // Switching single plugins on and off, the saved disabled list, and the
 // snapshot that the plugin manager reverts to.
+#include "host/enable_state.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
 #include "base/files.h"
 #include "base/text.h"
-#include "host/plugin_host.h"
-#include "host/lua/script_thread.h"
+#include "host/commands.h"
+#include "host/cut_off.h"
+#include "host/loading.h"
+#include "host/script_env.h"
 
 namespace qv {
 
@@ -37,9 +41,7 @@ bool SaveDisabledList(PluginHost& host) {
 void UnloadPlugin(PluginHost& host, PluginRecord& record) {
   // The state is closed first (its references go with it), and only then are
   // the lists emptied of what it registered.
-  if (record.luaState && RunOnScriptThread(host, [&] { CloseScriptState(record); }) == CallOutcome::kAbandoned) {
-    LeaveStateBehind(record);
-  }
+  if (record.luaState) static_cast<void>(CallIntoPlugin(host, record, [&] { CloseScriptState(record); }));
   ForgetRegistrations(host, record);
   record.disabled = true;
   RebuildSummaries(host);

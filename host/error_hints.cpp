@@ -1,10 +1,12 @@
 // Hints for the errors newcomers meet most, added to the text the host prints
 // for an error that no script caught (a script's own pcall sees Lua's text).
+#include "host/error_hints.h"
+
 #include <array>
 #include <string_view>
 
 #include "base/text.h"
-#include "host/plugin_host.h"
+#include "host/lua/call_limits.h"
 
 namespace qv {
 

@@ -1,10 +1,19 @@
 // Running a command: argument splitting and the protected, time-limited call.
+#include "host/execute.h"
+
 #include <cwctype>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
-#include "host/lua/script_thread.h"
+#include "host/commands.h"
+#include "host/cut_off.h"
+#include "host/error_hints.h"
+#include "host/lua/arguments.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/error_message.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 
@@ -62,10 +71,9 @@ void CallCommand(PluginHost& host, PluginRecord& owner, int functionRef, const s
   lua_State* L = owner.luaState;
   CommandCall call{functionRef, &words, &line};
   lua_settop(L, 0);
-  lua_pushcfunction(L, ErrorMessageHandler);
   lua_pushcfunction(L, CallCommandBody);
   lua_pushlightuserdata(L, &call);
-  const int status = CallWithTimeLimit(owner, 1, 0, 1);
+  const int status = CallWithTimeLimit(L, 1, 0);
   if (status == kCallAbandoned) return;
   const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
   lua_settop(L, 0);
@@ -91,18 +99,19 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
   }
   const std::vector<std::wstring> words = SplitArguments(text);
   const std::wstring commandText = text.empty() ? entry.name : entry.name + L" " + text;
-  switch (RunOnScriptThread(host, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
+  switch (CallIntoPlugin(host, *owner, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
     case CallOutcome::kFinished:
       return;
     case CallOutcome::kAbandoned:
-      CutOffPlugin(host, *owner);
       EmitOutput(host, L"插件错误：" + FileNameOf(owner->path) +
                            L" 没有响应（卡在原生代码中），已移除它的命令和菜单项；输入 reload 可重新加载。");
       return;
     case CallOutcome::kRefused:
-      EmitOutput(host, host.callRunning ? L"另一条命令正在运行。" : L"无法启动脚本线程，命令没有运行。");
+      EmitOutput(host, host.calls.Running() ? L"另一条命令正在运行。" : L"无法启动脚本线程，命令没有运行。");
       return;
   }
 }
+
+bool StopRunningCall(PluginHost& host) { return host.calls.StopRunning(); }
 
 }  // namespace qv

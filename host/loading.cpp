@@ -1,4 +1,6 @@
 // A load pass over the plugin folder, and loading one script into its state.
+#include "host/loading.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -7,9 +9,16 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
+#include "host/commands.h"
+#include "host/cut_off.h"
+#include "host/enable_state.h"
+#include "host/error_hints.h"
+#include "host/lua/error_message.h"
+#include "host/lua/interruption.h"
 #include "host/lua/script_thread.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 
@@ -67,16 +76,15 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
   // Compiling runs no instructions, so no hook can stop it: it is only a
   // stretch that the owner may give up on.
   lua_settop(L, 0);
-  lua_pushcfunction(L, ErrorMessageHandler);
-  LeaveForLua();
+  LuaStretch stretch;
   const int compiled = luaL_loadbufferx(L, content.data(), content.size(), chunkName.c_str(), "t");
-  if (!ReturnFromLua()) return false;
+  if (!stretch.Returned()) return false;
   if (compiled != LUA_OK) {
     AppendLog(host, L"[插件] " + name + L" 加载失败：" + PopErrorText(L));
     return false;
   }
   content = std::string();  // the chunk holds its own copy; free the file text now
-  const int status = CallWithTimeLimit(record, 0, 0, 1);
+  const int status = CallWithTimeLimit(L, 0, 0);
   if (status == kCallAbandoned) return false;
   const std::wstring error = status == LUA_OK ? std::wstring() : PopErrorText(L);
   lua_settop(L, 0);
@@ -89,7 +97,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
 
 LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record) {
   LoadOutcome result = LoadOutcome::kFailed;
-  const CallOutcome outcome = RunOnScriptThread(host, [&] {
+  const CallOutcome outcome = CallIntoPlugin(host, record, [&] {
     if (!CreateScriptEnvironment(host, record)) {
       result = LoadOutcome::kNoState;
     } else if (LoadScript(host, record)) {
@@ -98,7 +106,6 @@ LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record) {
   });
   if (outcome == CallOutcome::kRefused) return LoadOutcome::kNoState;
   if (outcome == CallOutcome::kAbandoned) {
-    CutOffPlugin(host, record);
     AppendLog(host, L"[插件] " + FileNameOf(record.path) + L" 加载失败：没有响应（卡在原生代码中），已放弃等待。");
     return LoadOutcome::kFailed;
   }

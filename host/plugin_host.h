@@ -1,6 +1,9 @@
 // The plugin host: one sandboxed Lua state per plugin script, the command
-// table, the lists that scripts and windows read, and the five actions that the
+// table, the lists that scripts and windows read, and the actions that the
 // console lends it. It works without any window: the actions are callables.
+// What each part of the host does is declared beside it: script_env.h (states,
+// output), loading.h, commands.h, execute.h, complete.h, timer_calls.h,
+// enable_state.h, cut_off.h, error_hints.h.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/lua/script_thread.h"
 #include "host/timers.h"
 #include "sysinfo/system_info.h"
 
@@ -20,7 +24,14 @@ namespace qv {
 
 struct PluginHost;
 struct StateContext;
-class ScriptThread;
+
+// Host-side memory held for one plugin.
+inline constexpr std::size_t kCommandsPerPluginLimit = 200;
+inline constexpr std::size_t kMenuItemsPerPluginLimit = 50;
+inline constexpr std::size_t kNameLengthLimit = 64;        // command names, in UTF-8 bytes
+inline constexpr std::size_t kTextLengthLimit = 4096;      // help texts, labels, menu commands
+inline constexpr std::size_t kPrintedTextLimit = 200000;   // UTF-16 units kept of one print
+inline constexpr std::size_t kPendingLogLimit = 1000000;   // UTF-16 units collected per load pass
 
 struct PluginRecord {
   PluginRecord();
@@ -79,12 +90,31 @@ struct PluginHost {
   PluginHost& operator=(const PluginHost&) = delete;
   ~PluginHost();
 
+  // Only the owning thread touches these.
   std::wstring pluginsDir;
   std::vector<std::unique_ptr<PluginRecord>> plugins;
+  bool basicLoaded = false;
+  bool loading = true;
+  std::vector<EnableSnapshotEntry> enableSnapshot;
+
+  // A call on the script thread may change these, but only outside Lua or
+  // inside WithHostData (host functions reach them through WithHost), while
+  // the owning thread waits for the call.
   std::vector<CommandEntry> commands;
   std::vector<CommandSummary> commandList;
   std::vector<PluginSummary> pluginList;
   std::vector<MenuItem> menuItems;
+  // The plugins' timers (their functions live in the owners' states) and how
+  // many notifications each plugin showed lately.
+  TimerSchedule timers;
+  NotificationRate notifications;
+  bool reloadRequested = false;
+  bool skipLoadingRequested = false;
+  std::wstring pendingLog;
+  bool pendingLogCut = false;  // the load pass's text reached kPendingLogLimit
+
+  // The owning thread's actions. Text and clears reach them in order, on the
+  // owning thread; host functions ask for the others through RunHostAction.
   std::function<void(const std::wstring&)> onOutput;
   std::function<void()> onClear;
   std::function<SystemInfo()> onSystemInfo;
@@ -96,17 +126,6 @@ struct PluginHost {
   std::function<bool(const std::wstring& target, bool folder)> onOpen;
   // host.notify: shows a notification; true when it was shown.
   std::function<bool(const std::wstring& title, const std::wstring& text)> onNotify;
-  // The plugins' timers (their functions live in the owners' states) and how
-  // many notifications each plugin showed lately.
-  TimerSchedule timers;
-  NotificationRate notifications;
-  bool reloadRequested = false;
-  bool basicLoaded = false;
-  bool skipLoadingRequested = false;
-  std::wstring pendingLog;
-  bool pendingLogCut = false;  // the load pass's text reached kPendingLogLimit
-  bool loading = true;
-  std::vector<EnableSnapshotEntry> enableSnapshot;
 
   // Every call into Lua runs on the script thread while the thread that owns
   // the host (the window thread) waits. These three run on the owning thread:
@@ -118,119 +137,8 @@ struct PluginHost {
   // Called with every new plugin state before its script runs (tests add
   // native functions here).
   std::function<void(lua_State*)> onStateCreated;
-  std::unique_ptr<ScriptThread> scriptThread;
-  bool callRunning = false;
+  // The script thread, and whether a call is running on it.
+  ScriptCalls calls;
 };
-
-// Returns reloadRequested and clears it.
-bool TakeReloadRequest(PluginHost& host);
-
-// ---- Script environment -------------------------------------------------
-bool CreateScriptEnvironment(PluginHost& host, PluginRecord& record);
-int ErrorMessageHandler(lua_State* L);
-// Runs the function below nargs arguments on the stack with the time limit.
-// Returns the Lua status, or kCallAbandoned when the owning thread gave up on
-// this call meanwhile: the caller must then return at once, touching nothing.
-int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler);
-inline constexpr int kCallAbandoned = -1;
-// Closes one plugin's state for good (its host functions do nothing from then on).
-void CloseScriptState(PluginRecord& record);
-void CloseAllPlugins(PluginHost& host);
-// Lets go of a state that a call the owner gave up on may still run in: it is
-// never touched again, and its memory stays until the process ends.
-void LeaveStateBehind(PluginRecord& record);
-// A plugin whose call did not return: its state is left behind, its commands
-// and menu entries removed, and it counts as failed until the next load pass.
-void CutOffPlugin(PluginHost& host, PluginRecord& record);
-// Removes the record's commands and menu entries from the host's lists.
-void ForgetRegistrations(PluginHost& host, const PluginRecord& record);
-void AppendLog(PluginHost& host, const std::wstring& text);
-void EmitOutput(PluginHost& host, const std::wstring& text);
-void EmitClear(PluginHost& host);
-std::wstring TakePendingLog(PluginHost& host);
-
-// Number of time-limited calls currently armed in the watchdog (all states).
-int ArmedTimeLimitCount();
-// Interrupts the call running on the script thread as if the user stopped it.
-// Owning thread only; false when no call runs.
-bool StopRunningCall(PluginHost& host);
-
-// Time limit of every call into script code, in milliseconds.
-inline constexpr std::uint64_t kScriptTimeLimitMs = 5000;
-// How long past its deadline a call that no hook reaches is waited for.
-inline constexpr std::uint64_t kStuckCallGraceMs = 2000;
-inline constexpr const char* kTimeLimitMessage = "脚本执行超过 5 秒，已中断（可能存在死循环）";
-inline constexpr const char* kStoppedMessage = "已按 Esc 停止这条命令";
-// Most bytes one plugin's Lua state may hold.
-inline constexpr std::size_t kStateMemoryLimit = std::size_t{256} << 20;
-// Host-side memory held for one plugin.
-inline constexpr std::size_t kCommandsPerPluginLimit = 200;
-inline constexpr std::size_t kMenuItemsPerPluginLimit = 50;
-inline constexpr std::size_t kNameLengthLimit = 64;        // command names, in UTF-8 bytes
-inline constexpr std::size_t kTextLengthLimit = 4096;      // help texts, labels, menu commands
-inline constexpr std::size_t kPrintedTextLimit = 200000;   // UTF-16 units kept of one print
-inline constexpr std::size_t kErrorTextLimit = 65536;      // UTF-8 bytes kept of one error's text
-inline constexpr std::size_t kPendingLogLimit = 1000000;   // UTF-16 units collected per load pass
-
-// ---- Loading --------------------------------------------------------------
-// The script that provides the ordinary commands: loaded first, never
-// disabled, and the program does not start without it.
-inline constexpr wchar_t kBasicScript[] = L"basic.lua";
-// Whether a path or file name names kBasicScript, in any case.
-bool IsBasicScript(const std::wstring& path);
-void LoadPlugins(PluginHost& host);
-// Script thread: compiles and runs the record's script in its state.
-bool LoadScript(PluginHost& host, PluginRecord& record);
-enum class LoadOutcome { kLoaded, kFailed, kNoState };
-// Owning thread: creates the record's state and loads its script on the
-// script thread; a load that gets stuck cuts the plugin off.
-LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record);
-// Names listed in a disabled file's content, by the reader's line rules.
-std::vector<std::wstring> ParseDisabledList(const std::string& content);
-
-// ---- Commands ---------------------------------------------------------------
-enum class Registration { kAdded, kRefused, kFull };
-// Adds a command to the host's table (host data only, no Lua): kRefused for an
-// empty or taken name (with a log line), kFull past kCommandsPerPluginLimit.
-// The caller releases functionRef (and completeRef) unless the command was added.
-[[nodiscard]] Registration RegisterCommand(PluginHost& host, PluginRecord& record, const std::wstring& name,
-                                           const std::wstring& help, int functionRef, int completeRef = 0);
-const CommandEntry* FindCommand(const PluginHost& host, const std::wstring& name);
-bool HasCommand(const PluginHost& host, const std::wstring& name);
-PluginRecord* FindPlugin(const PluginHost& host, const std::wstring& fileName);
-void ExecuteCommand(PluginHost& host, const std::wstring& word, const std::wstring& text);
-void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring& text);
-std::vector<std::wstring> SplitArguments(const std::wstring& text);
-// The words that the command's complete function offers for the argument text
-// (called like run, on the script thread under the usual limit); nothing when
-// the command has no complete function or it failed (then one log line says why).
-std::optional<std::vector<std::wstring>> CompleteArguments(PluginHost& host, const std::wstring& word,
-                                                           const std::wstring& text);
-// Most words and bytes per word taken from one complete call.
-inline constexpr std::size_t kCompletionLimit = 1000;
-
-// The error text with a hint in Chinese after its first line when it is one
-// that newcomers meet (a library the sandbox leaves out, the memory cap).
-std::wstring WithNewcomerHint(const std::wstring& error);
-
-// ---- Timers -------------------------------------------------------------------
-// Owning thread: runs the earliest due timer like a command (on the script
-// thread, with the time limit); a run that fails is reported and its timer
-// cancelled. False when none is due, or a call or a load pass is running.
-bool RunDueTimer(PluginHost& host);
-
-// ---- Display lists ------------------------------------------------------------
-void RebuildSummaries(PluginHost& host);
-
-// ---- Enable state -------------------------------------------------------------
-// plugin-manager\disabled.txt in the plugins folder.
-std::wstring DisabledListPath(const std::wstring& pluginsDir);
-std::wstring DisabledListPath(const PluginHost& host);
-bool SaveDisabledList(PluginHost& host);
-void UnloadPlugin(PluginHost& host, PluginRecord& record);
-bool SetPluginEnabled(PluginHost& host, const std::wstring& name, bool enable);
-bool SetPluginEnabledAndSave(PluginHost& host, const std::wstring& name, bool enable);
-void TakeEnableSnapshot(PluginHost& host);
-void RevertToEnableSnapshot(PluginHost& host);
 
 }  // namespace qv

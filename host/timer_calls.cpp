@@ -1,10 +1,17 @@
 // Running the plugins' timers: each run is a call like a command's, one at a
 // time with every other call into script code.
+#include "host/timer_calls.h"
+
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/cut_off.h"
+#include "host/loading.h"
+#include "host/lua/error_message.h"
+#include "host/lua/interruption.h"
 #include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
-#include "host/plugin_host.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 
@@ -22,9 +29,8 @@ bool Callable(const PluginRecord& record) {
 void CallTimer(PluginHost& host, PluginRecord& owner, const TimerEntry& timer, std::wstring& failure) {
   lua_State* L = owner.luaState;
   lua_settop(L, 0);
-  lua_pushcclosure(L, ErrorMessageHandler, 0);
   lua_rawgeti(L, LUA_REGISTRYINDEX, timer.functionRef);
-  const int status = CallWithTimeLimit(owner, 0, 0, 1);
+  const int status = CallWithTimeLimit(L, 0, 0);
   if (status == kCallAbandoned) return;
   if (status != LUA_OK) {
     failure = PopErrorText(L);
@@ -42,7 +48,7 @@ void CallTimer(PluginHost& host, PluginRecord& owner, const TimerEntry& timer, s
 }  // namespace
 
 bool RunDueTimer(PluginHost& host) {
-  if (host.callRunning || host.loading) return false;
+  if (host.calls.Running() || host.loading) return false;
   const std::optional<TimerEntry> timer = host.timers.TakeDue();
   if (!timer) return false;
   // Timers leave the schedule when their state closes; one whose plugin
@@ -53,11 +59,10 @@ bool RunDueTimer(PluginHost& host) {
     return true;
   }
   std::wstring failure;
-  switch (RunOnScriptThread(host, [&] { CallTimer(host, *owner, *timer, failure); })) {
+  switch (CallIntoPlugin(host, *owner, [&] { CallTimer(host, *owner, *timer, failure); })) {
     case CallOutcome::kFinished:
       break;
     case CallOutcome::kAbandoned:
-      CutOffPlugin(host, *owner);
       EmitOutput(host, L"插件错误：" + FileNameOf(owner->path) +
                            L" 的定时器没有响应（卡在原生代码中），已移除它的命令、菜单项和定时器；输入 reload 可重新加载。");
       return true;

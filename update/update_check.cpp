@@ -6,6 +6,7 @@
 
 #include "base/constants.h"
 #include "base/handles.h"
+#include "base/threads.h"
 #include "update/announced_version.h"
 #include "update/update_fetch.h"
 
@@ -35,8 +36,7 @@ class SlotLock {
   SlotLock& operator=(const SlotLock&) = delete;
 };
 
-DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
-  HWND window = static_cast<HWND>(parameter);
+void RunUpdateCheck(HWND window) {
   UpdateCheckResult result = UpdateCheckResult::kNothingNewer;
   std::optional<UpdateNotice> notice = CheckForUpdate(UpdatePageUrl(), &result);
   if (notice) {
@@ -44,7 +44,6 @@ DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
   } else {
     PostMessageW(window, UpdateCheckedMessage, static_cast<WPARAM>(result), 0);
   }
-  return 0;
 }
 
 }  // namespace
@@ -95,9 +94,8 @@ std::unique_ptr<UpdateNotice> TakeUpdateNotice(LPARAM lParam) {
 }
 
 bool StartUpdateCheck(HWND window) {
-  // Nobody waits for the check: the thread's handle goes at once.
-  const UniqueHandle thread(CreateThread(nullptr, 0, UpdateCheckThread, window, 0, nullptr));
-  return static_cast<bool>(thread);
+  // Nobody waits for the check.
+  return StartThread([window] { RunUpdateCheck(window); }).has_value();
 }
 
 }  // namespace qv

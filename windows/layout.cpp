@@ -4,6 +4,8 @@
 
 #include "base/dpi.h"
 #include "base/text.h"
+#include "host/enable_state.h"
+#include "host/loading.h"
 
 namespace qv {
 

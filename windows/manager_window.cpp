@@ -16,6 +16,9 @@
 #include "console/output_buffer.h"
 #include "windows/layout.h"
 #include "windows/menu_window.h"
+#include "host/commands.h"
+#include "host/enable_state.h"
+#include "host/loading.h"
 
 namespace qv {
 
@@ -127,7 +130,7 @@ void OnApply(HWND window) {
 }
 
 void OnRowClick(HWND window, int index) {
-  if (Console().callRunning) return;
+  if (ScriptCallRunning()) return;
   // A copy: switching rebuilds the list that the row lives in.
   const PluginSummary row = GlobalHost->pluginList[static_cast<size_t>(index)];
   if (IsBasicScript(row.name)) return;
@@ -193,7 +196,7 @@ LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
     return 0;
   }
   if (key != VK_ESCAPE) return DefWindowProcW(window, WM_KEYDOWN, key, lParam);
-  if (Console().callRunning) return 0;
+  if (ScriptCallRunning()) return 0;
   if (AskYesNo(window, kDiscardQuestion, MB_ICONQUESTION)) {
     if (GlobalHost) RevertToEnableSnapshot(*GlobalHost);
     DestroyWindow(window);

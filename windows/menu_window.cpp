@@ -195,7 +195,7 @@ void ShowMenuWindow(const RECT& menuButton) {
   ConsoleState& console = Console();
   // The menu lists host data that a running call may change; a click that
   // reaches here during a call (through a dialog's own message loop) opens nothing.
-  if (console.menuWindow == nullptr || MainWindow == nullptr || console.callRunning) return;
+  if (console.menuWindow == nullptr || MainWindow == nullptr || ScriptCallRunning()) return;
   const SIZE client = ClientSize(MainWindow);
   const int items = GlobalHost ? static_cast<int>(GlobalHost->menuItems.size()) : 0;
   const RECT r = ComputeMenuPlacement(menuButton, client.cx, client.cy, items, CurrentMetrics());

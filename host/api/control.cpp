@@ -1,12 +1,20 @@
-// The control functions of the host table and the display lists they read.
+// The control functions of the host table: printing and warn() to the log,
+// registering commands, the program's actions, and the lists and files of
+// the plugins.
 #include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
 
 #include "base/files.h"
 #include "base/text.h"
+#include "host/api/host_api.h"
+#include "host/api/host_link.h"
+#include "host/commands.h"
+#include "host/script_env.h"
 #include "host/store/data_files.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
-#include "host/lua/script_thread.h"
+#include "host/lua/sandbox.h"
 
 namespace qv {
 
@@ -29,7 +37,59 @@ void AppendRowTables(lua_State* L, const std::vector<Row>& rows, int fields, Set
   }
 }
 
-}  // namespace
+// Why a plugin may not take this command name; empty when it may.
+std::string RefusedCommandName(const std::wstring& name) {
+  if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return std::iswspace(c) != 0; })) {
+    return "host.register：命令名不能包含空白（“" + WideToUtf8(name) + "”），输入时空白会把它分成几个词";
+  }
+  if (ToLower(name) == L"update") return "host.register：update 是程序自带的命令，插件不能注册";
+  return {};
+}
+
+int HostRegister(lua_State* L) {
+  if (lua_type(L, 1) != LUA_TTABLE) {
+    return luaL_error(L, "host.register 需要一个表参数，例如 host.register{ name=\"hi\", run=function() end }");
+  }
+  const std::wstring name = CheckTextField(L, 1, "host.register", "name", true);
+  const std::wstring help = CheckTextField(L, 1, "host.register", "help", false);
+  lua_getfield(L, 1, "run");
+  if (lua_type(L, -1) != LUA_TFUNCTION) {
+    return luaL_error(L, "host.register 的 run 必须是函数（现在是 %s）", luaL_typename(L, -1));
+  }
+  lua_getfield(L, 1, "complete");
+  const int completeType = lua_type(L, -1);
+  if (completeType != LUA_TNIL && completeType != LUA_TFUNCTION) {
+    return luaL_error(L, "host.register 的 complete 必须是函数（现在是 %s）", luaL_typename(L, -1));
+  }
+  if (WideToUtf8(name).size() > kNameLengthLimit) {
+    return luaL_error(L, "host.register：命令名太长（最多 %d 字节）", static_cast<int>(kNameLengthLimit));
+  }
+  if (WideToUtf8(help).size() > kTextLengthLimit) {
+    return luaL_error(L, "host.register：说明太长（最多 %d 字节）", static_cast<int>(kTextLengthLimit));
+  }
+  if (const std::string refused = RefusedCommandName(name); !refused.empty()) {
+    return luaL_error(L, "%s", refused.c_str());
+  }
+  // Every check that can raise is done.
+  int completeReference = 0;
+  if (completeType == LUA_TFUNCTION) {
+    completeReference = luaL_ref(L, LUA_REGISTRYINDEX);
+  } else {
+    lua_pop(L, 1);
+  }
+  const int reference = luaL_ref(L, LUA_REGISTRYINDEX);
+  Registration outcome = Registration::kRefused;
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) {
+    outcome = RegisterCommand(host, record, name, help, reference, completeReference);
+  });
+  if (outcome == Registration::kAdded) return 0;
+  luaL_unref(L, LUA_REGISTRYINDEX, reference);
+  if (completeReference != 0) luaL_unref(L, LUA_REGISTRYINDEX, completeReference);
+  if (outcome == Registration::kFull) {
+    return luaL_error(L, "host.register：一个插件最多注册 %d 条命令", static_cast<int>(kCommandsPerPluginLimit));
+  }
+  return 0;
+}
 
 int HostPrint(lua_State* L) {
   const int count = lua_gettop(L);
@@ -164,20 +224,49 @@ int HostSource(lua_State* L) {
   return 1;
 }
 
-void RebuildSummaries(PluginHost& host) {
-  host.commandList.clear();
-  host.commandList.reserve(host.commands.size());
-  for (const CommandEntry& entry : host.commands) {
-    host.commandList.push_back(CommandSummary{entry.name, entry.help, FileNameOf(entry.pluginPath)});
+// warn() as Lua's own warning function behaves (controls "@on" and "@off",
+// off at first, a message in pieces until its last part), but each complete
+// warning becomes one line of the log. Runs where the warning is raised.
+void WarnToLog(void* userData, const char* message, int toBeContinued) {
+  StateContext& context = *static_cast<StateContext*>(userData);
+  if (!context.pendingWarning) {
+    if (!toBeContinued && message[0] == '@') {
+      const std::string_view control(message + 1);
+      if (control == "on") context.warningsOn = true;
+      if (control == "off") context.warningsOn = false;
+      return;
+    }
+    if (!context.warningsOn) return;
+    context.pendingWarning.emplace();
   }
-  host.pluginList.clear();
-  host.pluginList.reserve(host.plugins.size());
-  for (const auto& record : host.plugins) {
-    std::int32_t count = 0;
-    for (const CommandEntry& entry : host.commands) count += entry.pluginPath == record->path ? 1 : 0;
-    host.pluginList.push_back(
-        PluginSummary{FileNameOf(record->path), record->path, count, !record->loadFailed, !record->disabled});
-  }
+  std::string& text = *context.pendingWarning;
+  text.append(message, std::min(std::strlen(message), kMaxWarningBytes - text.size()));
+  if (toBeContinued) return;
+  const std::wstring line = Utf8ToWide(text);
+  context.pendingWarning.reset();
+  // A state the host let go of reaches nothing any more.
+  if (context.host == nullptr || context.record == nullptr) return;
+  WithHostData([&] {
+    if (context.closed.load()) return;
+    EmitOutput(*context.host, L"[警告] " + FileNameOf(context.record->path) + L"：" + line);
+  });
+}
+
+}  // namespace
+
+void InstallControlFunctions(lua_State* L) {
+  const luaL_Reg functions[] = {
+      {"print", HostPrint},       {"register", HostRegister}, {"clear", HostClear},
+      {"exit", HostExit},         {"reload", HostReload},     {"skip_loading", HostSkipLoading},
+      {"plugin_manager", HostPluginManager}, {"commands", HostCommands}, {"plugins", HostPlugins},
+      {"directory", HostDirectory}, {"data_dir", HostDataDir}, {"source", HostSource},
+      {nullptr, nullptr},
+  };
+  luaL_setfuncs(L, functions, 0);
+}
+
+void InstallWarningHandler(lua_State* L) {
+  if (StateContext* context = ContextOf(L)) lua_setwarnf(L, WarnToLog, context);
 }
 
 }  // namespace qv

@@ -1,25 +1,19 @@
-// host.clipboard, host.open and host.clock. The clipboard and the shell are
-// reached only through the host's actions, which run on the owning (window)
-// thread; these functions check arguments and rules and turn the outcome into
-// Lua values.
+// host.clipboard and host.open. The clipboard and the shell are reached only
+// through the host's actions, which run on the owning (window) thread; these
+// functions check arguments and rules and turn the outcome into Lua values.
 #include <windows.h>
 
-#include <chrono>
-
 #include "base/text.h"
-#include "host/api/host_table.h"
+#include "host/api/host_api.h"
 #include "host/lua/arguments.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_link.h"
 #include "host/lua/state_context.h"
 #include "host/lua/script_thread.h"
+#include "host/lua/sandbox.h"
 
 namespace qv {
 
 namespace {
-
-// host.clock counts from here: the host library is initialised as the program starts.
-const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
-
 
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
@@ -28,20 +22,6 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
 bool IsFolderPath(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-int GetClipboard(lua_State* L) {
-  std::optional<std::wstring> text;
-  RunHostAction(L, [&](PluginHost& host) {
-    if (host.onGetClipboard) text = host.onGetClipboard();
-  });
-  if (!text) return PushFailure(L, L"剪贴板里没有文字");
-  const std::string bytes = WideToUtf8(*text);
-  if (bytes.size() > kMaxClipboardTextBytes) {
-    return PushFailure(L, L"剪贴板里的文字超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节，未读取");
-  }
-  lua_pushlstring(L, bytes.data(), bytes.size());
-  return 1;
 }
 
 }  // namespace
@@ -62,6 +42,22 @@ OpenTarget ClassifyOpenTarget(std::wstring_view target) {
   const bool drive = letter >= L'a' && letter <= L'z' && target[1] == L':' && (target[2] == L'\\' || target[2] == L'/');
   if (!drive || target.find_first_of(L":<>|?*", 2) != std::wstring_view::npos) return OpenTarget::Refused;
   return OpenTarget::Folder;
+}
+
+namespace {
+
+int GetClipboard(lua_State* L) {
+  std::optional<std::wstring> text;
+  RunHostAction(L, [&](PluginHost& host) {
+    if (host.onGetClipboard) text = host.onGetClipboard();
+  });
+  if (!text) return PushFailure(L, L"剪贴板里没有文字");
+  const std::string bytes = WideToUtf8(*text);
+  if (bytes.size() > kMaxClipboardTextBytes) {
+    return PushFailure(L, L"剪贴板里的文字超过 " + DecimalText(kMaxClipboardTextBytes) + L" 字节，未读取");
+  }
+  lua_pushlstring(L, bytes.data(), bytes.size());
+  return 1;
 }
 
 int HostClipboard(lua_State* L) {
@@ -103,10 +99,11 @@ int HostOpen(lua_State* L) {
   return 1;
 }
 
-int HostClock(lua_State* L) {
-  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - kProgramStart;
-  lua_pushnumber(L, elapsed.count());
-  return 1;
+}  // namespace
+
+void InstallDesktopFunctions(lua_State* L) {
+  const luaL_Reg functions[] = {{"clipboard", HostClipboard}, {"open", HostOpen}, {nullptr, nullptr}};
+  luaL_setfuncs(L, functions, 0);
 }
 
 }  // namespace qv

@@ -4,10 +4,10 @@
 
 #include "base/files.h"
 #include "base/text.h"
-#include "host/api/host_table.h"
+#include "host/api/host_api.h"
 #include "host/store/data_files.h"
 #include "host/lua/arguments.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_link.h"
 
 namespace qv {
 
@@ -34,8 +34,6 @@ std::wstring DataFolderOf(lua_State* L) {
 
 
 std::wstring MiB(std::uint64_t bytes) { return DecimalText(static_cast<long long>(bytes / (1024 * 1024))) + L" MiB"; }
-
-}  // namespace
 
 int HostReadFile(lua_State* L) {
   const std::wstring name = CheckFileName(L, 1);
@@ -107,6 +105,13 @@ int HostListFiles(lua_State* L) {
     lua_rawseti(L, -2, ++index);
   }
   return 1;
+}
+
+}  // namespace
+
+void InstallFileFunctions(lua_State* L) {
+  const luaL_Reg functions[] = {{"read_file", HostReadFile}, {"write_file", HostWriteFile}, {"list_files", HostListFiles}, {nullptr, nullptr}};
+  luaL_setfuncs(L, functions, 0);
 }
 
 }  // namespace qv

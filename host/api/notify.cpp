@@ -2,8 +2,8 @@
 // the owning thread, with a bounded text and a bounded rate per plugin.
 #include "base/constants.h"
 #include "base/text.h"
-#include "host/api/own_actions.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_api.h"
+#include "host/api/host_link.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -26,7 +26,7 @@ int HostNotify(lua_State* L) {
   const bool reached = WithHost(L, [&](PluginHost& host, PluginRecord& record) {
     allowed = host.notifications.Allow(FileNameOf(record.path));
   });
-  if (!reached) return 0;
+  if (!reached) return PushFailure(L, L"没有宿主，无法显示通知");
   if (!allowed) {
     return PushFailure(L, L"通知太频繁：每个插件每分钟最多 " + DecimalText(kNotificationsPerMinute) + L" 条");
   }
@@ -39,7 +39,7 @@ int HostNotify(lua_State* L) {
 
 }  // namespace
 
-void AddNotifyFunction(lua_State* L) {
+void InstallNotifyFunction(lua_State* L) {
   const luaL_Reg functions[] = {{"notify", HostNotify}, {nullptr, nullptr}};
   luaL_setfuncs(L, functions, 0);
 }

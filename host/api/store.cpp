@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "base/text.h"
-#include "host/api/host_table.h"
+#include "host/api/host_api.h"
 #include "host/store/data_files.h"
 #include "host/store/json_store.h"
 #include "host/lua/arguments.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_link.h"
 #include "host/lua/script_thread.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
 
 namespace qv {
 
@@ -320,8 +322,7 @@ int StoreKeys(lua_State* L) {
   return 1;
 }
 
-}  // namespace
-
+// The host.store table over one cached document. [-0, +1]
 void PushStoreTable(lua_State* L) {
   void* memory = lua_newuserdatauv(L, sizeof(StoreCache), 0);
   new (memory) StoreCache();
@@ -334,6 +335,13 @@ void PushStoreTable(lua_State* L) {
   luaL_newlibtable(L, functions);
   lua_insert(L, -2);
   luaL_setfuncs(L, functions, 1);
+}
+
+}  // namespace
+
+void InstallStoreTable(lua_State* L) {
+  PushStoreTable(L);
+  lua_setfield(L, -2, "store");
 }
 
 }  // namespace qv

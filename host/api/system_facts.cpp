@@ -1,12 +1,19 @@
-// host.time, host.date and host.system.
+// host.time, host.date, host.system and host.clock: facts about the machine
+// and the moment.
 #include <windows.h>
 
+#include <chrono>
+
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
-#include "host/lua/script_thread.h"
+#include "host/api/host_link.h"
+#include "host/api/host_api.h"
 
 namespace qv {
+
+namespace {
+
+// host.clock counts from here: the host library is initialised as the program starts.
+const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
 
 int HostTime(lua_State* L) {
   SYSTEMTIME now{};
@@ -33,6 +40,19 @@ int HostSystem(lua_State* L) {
     lua_setfield(L, -2, field.name);
   }
   return 1;
+}
+
+int HostClock(lua_State* L) {
+  const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - kProgramStart;
+  lua_pushnumber(L, elapsed.count());
+  return 1;
+}
+
+}  // namespace
+
+void InstallSystemFacts(lua_State* L) {
+  const luaL_Reg functions[] = {{"time", HostTime}, {"date", HostDate}, {"system", HostSystem}, {"clock", HostClock}, {nullptr, nullptr}};
+  luaL_setfuncs(L, functions, 0);
 }
 
 }  // namespace qv

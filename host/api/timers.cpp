@@ -1,8 +1,8 @@
 // host.after, host.every and host.cancel: a plugin's functions that the host
 // runs later, on its own (see host/timer_calls.cpp for the runs).
 #include "base/text.h"
-#include "host/api/own_actions.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_api.h"
+#include "host/api/host_link.h"
 #include "host/plugin_host.h"
 
 namespace qv {
@@ -20,6 +20,8 @@ std::wstring RefusalText(TimerRefusal refusal) {
   return std::wstring();
 }
 
+constexpr std::wstring_view kNoHostText = L"没有宿主，定时器不可用";
+
 // host.after(ms, fn) and host.every(ms, fn): the new timer's id, or nil and
 // a reason. [-0, +1 or +2]
 int AddTimer(lua_State* L, bool repeat) {
@@ -28,7 +30,7 @@ int AddTimer(lua_State* L, bool repeat) {
   // Checked before the reference is taken, so a refused timer holds nothing.
   TimerRefusal refusal = TimerRefusal::kNone;
   if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) { refusal = host.timers.Check(&record, delay); })) {
-    return 0;
+    return PushFailure(L, kNoHostText);
   }
   if (refusal != TimerRefusal::kNone) return PushFailure(L, RefusalText(refusal));
   lua_pushvalue(L, 2);
@@ -37,7 +39,7 @@ int AddTimer(lua_State* L, bool repeat) {
   WithHost(L, [&](PluginHost& host, PluginRecord& record) { id = host.timers.Add(&record, delay, repeat, reference).id; });
   if (id == 0) {
     luaL_unref(L, LUA_REGISTRYINDEX, reference);
-    return 0;
+    return PushFailure(L, kNoHostText);
   }
   lua_pushinteger(L, id);
   return 1;
@@ -51,9 +53,7 @@ int HostEvery(lua_State* L) { return AddTimer(L, true); }
 int HostCancel(lua_State* L) {
   const lua_Integer id = luaL_checkinteger(L, 1);
   std::optional<TimerEntry> cancelled;
-  if (!WithHost(L, [&](PluginHost& host, PluginRecord& record) { cancelled = host.timers.Cancel(&record, id); })) {
-    return 0;
-  }
+  WithHost(L, [&](PluginHost& host, PluginRecord& record) { cancelled = host.timers.Cancel(&record, id); });
   if (cancelled) luaL_unref(L, LUA_REGISTRYINDEX, cancelled->functionRef);
   lua_pushboolean(L, cancelled.has_value());
   return 1;
@@ -61,7 +61,7 @@ int HostCancel(lua_State* L) {
 
 }  // namespace
 
-void AddTimerFunctions(lua_State* L) {
+void InstallTimerFunctions(lua_State* L) {
   const luaL_Reg functions[] = {{"after", HostAfter}, {"every", HostEvery}, {"cancel", HostCancel}, {nullptr, nullptr}};
   luaL_setfuncs(L, functions, 0);
 }

@@ -9,20 +9,23 @@
 // be changing: the running thread is suspended around it, the situation that
 // Lua supports for a signal handler. Every arm, disarm and installation
 // happens under one lock, so no hook outlives its call or reaches another one.
-#include <windows.h>
+#include "host/lua/interruption.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "base/handles.h"
-#include "host/lua/lua_glue.h"
-#include "host/plugin_host.h"
+#include "base/threads.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/error_message.h"
+#include "host/lua/sandbox.h"
 #include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 
@@ -64,7 +67,7 @@ class Watchdog {
   void Arm(ArmedCall& call) {
     std::lock_guard lock(mutex_);
     armed_.push_back(&call);
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    if (!started_) started_ = StartThread([this] { Run(); }).has_value();
   }
 
   // Called on the call's own thread after it returned.
@@ -134,7 +137,7 @@ class Watchdog {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<ArmedCall*> armed_;
-  std::thread thread_;
+  bool started_ = false;
 };
 
 }  // namespace
@@ -151,13 +154,12 @@ void RaiseIfInterrupted(lua_State* L) {
 
 int ArmedTimeLimitCount() { return Watchdog::Instance().ArmedCount(); }
 
-bool StopRunningCall(PluginHost& host) {
-  if (!host.callRunning || !host.scriptThread) return false;
-  return Watchdog::Instance().Stop(host.scriptThread->ThreadId());
-}
+bool StopCallsOnThread(DWORD threadId) { return Watchdog::Instance().Stop(threadId); }
 
-int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler) {
-  lua_State* L = record.luaState;
+int CallWithTimeLimit(lua_State* L, int nargs, int nresults) {
+  const int handler = lua_gettop(L) - nargs;
+  lua_pushcfunction(L, ErrorMessageHandler);
+  lua_insert(L, handler);
   ArmedCall call;
   call.context = ContextOf(L);
   call.state = L;
@@ -177,11 +179,12 @@ int CallWithTimeLimit(PluginRecord& record, int nargs, int nresults, int handler
   call.deadline = Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs);
   Watchdog& watchdog = Watchdog::Instance();
   watchdog.Arm(call);
-  LeaveForLua(call.deadline);
-  const int status = lua_pcallk(L, nargs, nresults, handler, 0, nullptr);
+  LuaStretch stretch(call.deadline);
+  const int status = lua_pcall(L, nargs, nresults, handler);
   watchdog.Disarm(call);
-  // From here on the record may be gone if the owner gave up on this call.
-  if (!ReturnFromLua()) return kCallAbandoned;
+  // From here on the state may be gone if the owner gave up on this call.
+  if (!stretch.Returned()) return kCallAbandoned;
+  lua_remove(L, handler);
   return status;
 }
 

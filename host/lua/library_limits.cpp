@@ -8,7 +8,7 @@
 // and everything in base and math that runs in constant time.
 #include "host/lua/library_limits.h"
 
-#include "host/lua/lua_glue.h"
+#include "host/lua/interruption.h"
 #include "lauxlib.h"
 #include "linterrupt.h"
 #include "lua.h"

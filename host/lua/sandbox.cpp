@@ -2,11 +2,14 @@
 // base library: a counting allocator with a cap per state, setmetatable
 // without finalizers, and xpcall whose message handler cannot outrun an
 // interruption.
+#include "host/lua/sandbox.h"
+
 #include <windows.h>
 
 #include "host/lua/block_memory.h"
-#include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 

@@ -7,12 +7,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/handles.h"
+#include "base/threads.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/interruption.h"
 
 namespace qv {
 
@@ -122,7 +123,7 @@ void WakeScript(ScriptChannel& channel, std::unique_lock<std::mutex>& lock) {
 }
 
 // Hands the queued output and the pending request to the owner's actions.
-void Deliver(PluginHost& host, ScriptChannel& channel) {
+void Deliver(const CallSide& side, ScriptChannel& channel) {
   std::vector<OutputItem> output;
   OwnerRequest* request = nullptr;
   {
@@ -135,9 +136,9 @@ void Deliver(PluginHost& host, ScriptChannel& channel) {
   }
   for (const OutputItem& item : output) {
     if (item.clear) {
-      if (host.onClear) host.onClear();
-    } else if (host.onOutput) {
-      host.onOutput(item.text);
+      if (side.clear) side.clear();
+    } else if (side.output) {
+      side.output(item.text);
     }
   }
   if (request == nullptr) return;
@@ -162,7 +163,7 @@ bool AbandonIfStuck(ScriptChannel& channel) {
 // The owner's wait for a call that did not end at once: output and requests
 // are served as they come, the console pumps its messages, and a call stuck
 // past its deadline and grace is given up on.
-CallOutcome WaitAsleep(PluginHost& host, ScriptChannel& channel) {
+CallOutcome WaitAsleep(const CallSide& side, ScriptChannel& channel) {
   HANDLE attention = channel.attention.get();
   for (;;) {
     channel.ownerSleeps.store(true);
@@ -170,10 +171,10 @@ CallOutcome WaitAsleep(PluginHost& host, ScriptChannel& channel) {
       MsgWaitForMultipleObjectsEx(1, &attention, kOutputPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     channel.ownerSleeps.store(false);
-    Deliver(host, channel);
+    Deliver(side, channel);
     if (channel.jobDone.load()) return CallOutcome::kFinished;
     if (AbandonIfStuck(channel)) return CallOutcome::kAbandoned;
-    if (host.onCallWait) host.onCallWait();
+    if (side.wait) side.wait();
   }
 }
 
@@ -181,21 +182,14 @@ CallOutcome WaitAsleep(PluginHost& host, ScriptChannel& channel) {
 
 ScriptThread::ScriptThread() : channel_(std::make_shared<ScriptChannel>()) {
   if (!channel_->attention || !channel_->jobEvent) return;
-  // A thread of the C++ runtime (like the watchdog's), whose Win32 handle the
-  // owner keeps: to wait for its end, and for the watchdog to suspend it.
-  std::thread thread;
-  try {
-    thread = std::thread(ScriptThreadMain, channel_);
-  } catch (const std::system_error&) {
-    return;
-  }
-  HANDLE own = nullptr;
-  DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(pthread_gethandle(thread.native_handle())),
-                  GetCurrentProcess(), &own,
-                  SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_LIMITED_INFORMATION, FALSE, 0);
-  channel_->threadId = GetThreadId(own);
-  channel_->thread.reset(own);
-  thread.detach();
+  // The owner keeps the thread's handle: to wait for its end, and for the
+  // watchdog to suspend it.
+  std::optional<StartedThread> started =
+      StartThread([channel = channel_] { ScriptThreadMain(channel); },
+                  SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT);
+  if (!started || !started->handle) return;
+  channel_->threadId = started->id;
+  channel_->thread = std::move(started->handle);
 }
 
 ScriptThread::~ScriptThread() {
@@ -217,11 +211,15 @@ bool ScriptThread::Started() const { return static_cast<bool>(channel_->thread);
 
 DWORD ScriptThread::ThreadId() const { return channel_->threadId; }
 
-CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job) {
-  if (host.callRunning) return CallOutcome::kRefused;
-  if (!host.scriptThread || !host.scriptThread->Started()) host.scriptThread = std::make_unique<ScriptThread>();
-  if (!host.scriptThread->Started()) return CallOutcome::kRefused;
-  const std::shared_ptr<ScriptChannel> channel = host.scriptThread->Channel();
+ScriptCalls::ScriptCalls() = default;
+
+ScriptCalls::~ScriptCalls() = default;
+
+CallOutcome ScriptCalls::Run(const CallSide& side, const std::function<void()>& job) {
+  if (running_) return CallOutcome::kRefused;
+  if (!thread_ || !thread_->Started()) thread_ = std::make_unique<ScriptThread>();
+  if (!thread_->Started()) return CallOutcome::kRefused;
+  const std::shared_ptr<ScriptChannel> channel = thread_->Channel();
   {
     std::lock_guard lock(channel->mutex);
     channel->job = job;
@@ -230,18 +228,22 @@ CallOutcome RunOnScriptThread(PluginHost& host, const std::function<void()>& job
   channel->jobDone.store(false);
   channel->jobPosted.store(true);
   if (channel->threadSleeps.load()) SetEvent(channel->jobEvent.get());
-  host.callRunning = true;
-  if (host.onCallBegin) host.onCallBegin();
+  running_ = true;
+  if (side.begin) side.begin();
 
   // Only a quick call is worth spinning for; a longer one is waited for asleep.
   const bool quick = SpinUntil([&] { return channel->jobDone.load(); });
-  const CallOutcome outcome = quick ? CallOutcome::kFinished : WaitAsleep(host, *channel);
-  if (outcome == CallOutcome::kAbandoned) host.scriptThread.reset();  // the stuck thread ends by itself if it ever returns
-  if (outcome == CallOutcome::kFinished) Deliver(host, *channel);
-  host.callRunning = false;
-  if (host.onCallEnd) host.onCallEnd();
+  const CallOutcome outcome = quick ? CallOutcome::kFinished : WaitAsleep(side, *channel);
+  if (outcome == CallOutcome::kAbandoned) thread_.reset();  // the stuck thread ends by itself if it ever returns
+  if (outcome == CallOutcome::kFinished) Deliver(side, *channel);
+  running_ = false;
+  if (side.end) side.end();
   return outcome;
 }
+
+bool ScriptCalls::StopRunning() { return running_ && thread_ && StopCallsOnThread(thread_->ThreadId()); }
+
+void ScriptCalls::EndThread() { thread_.reset(); }
 
 bool RunOnOwner(const std::function<void()>& action) {
   ScriptChannel* channel = t_channel;
@@ -274,19 +276,23 @@ bool ScriptThreadAbandoned() {
   return channel->abandoned;
 }
 
-void LeaveForLua(Clock::time_point deadline) {
+LuaStretch::LuaStretch(Clock::time_point deadline) {
   ScriptChannel* channel = t_channel;
   if (channel == nullptr) return;
   std::lock_guard lock(channel->mutex);
   channel->inLua = true;
   channel->callDeadline = deadline;
+  open_ = true;
 }
 
-void LeaveForLua() { LeaveForLua(Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs)); }
+LuaStretch::LuaStretch() : LuaStretch(Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs)) {}
 
-bool ReturnFromLua() {
+LuaStretch::~LuaStretch() { static_cast<void>(Returned()); }
+
+bool LuaStretch::Returned() {
   ScriptChannel* channel = t_channel;
-  if (channel == nullptr) return true;
+  if (!open_ || channel == nullptr) return !ScriptThreadAbandoned();
+  open_ = false;
   std::lock_guard lock(channel->mutex);
   channel->inLua = false;
   return !channel->abandoned;
@@ -342,6 +348,15 @@ bool WithHostData(const std::function<void()>& access) {
   access();
   t_hostDataLock = nullptr;
   return true;
+}
+
+bool MayTouchHostData() {
+  ScriptChannel* channel = t_channel;
+  if (channel == nullptr || t_hostDataLock != nullptr) return true;
+  // Outside Lua the job may work on host data: the owner waits, and gives up
+  // on a call only inside Lua.
+  std::lock_guard lock(channel->mutex);
+  return !channel->inLua && !channel->abandoned;
 }
 
 bool QueueOutput(const std::wstring& text) { return Queue(OutputItem{false, text}); }

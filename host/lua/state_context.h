@@ -8,11 +8,12 @@
 #include <optional>
 #include <string>
 
-#include "host/plugin_host.h"
-
-struct lua_State;
+#include "host/lua/call_limits.h"
 
 namespace qv {
+
+struct PluginHost;
+struct PluginRecord;
 
 enum class Interruption : int { kNone = 0, kTimeLimit = 1, kStopped = 2 };
 
@@ -37,10 +38,5 @@ struct StateContext {
   bool warningsOn = false;
   std::optional<std::string> pendingWarning;
 };
-
-// A new state whose allocator counts its bytes against context.limit.
-lua_State* NewCountedState(StateContext& context);
-// The context of a state made by NewCountedState, or null for any other state.
-StateContext* ContextOf(lua_State* L);
 
 }  // namespace qv

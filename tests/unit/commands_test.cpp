@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/commands.h"
+#include "host/complete.h"
+#include "host/execute.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 
 namespace qv {

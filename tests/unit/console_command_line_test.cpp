@@ -6,6 +6,9 @@
 #include "console/command_line.h"
 #include "console/output_buffer.h"
 #include "console_fixture.h"
+#include "host/commands.h"
+#include "host/loading.h"
+#include "host/script_env.h"
 
 namespace qv {
 namespace {

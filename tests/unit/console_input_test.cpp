@@ -213,7 +213,6 @@ TEST(ConsoleInput, HeldBackKeysComeInOrderWithTheKeyStateOfTheirMoment) {
                                 windowClass.hInstance, nullptr);
     MainWindow = main;
     AppendOutput(L"old\r\n");
-    Console().callRunning = true;
     for (DeferredMessage held : c.held) {
       held.message.hwnd = held.message.message == kNestedLoop ? main : line.input();
       Console().deferredMessages.push_back(held);

@@ -8,6 +8,8 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "host/plugin_host.h"
+#include "host/commands.h"
+#include "host/enable_state.h"
 #include "host_fixture.h"
 
 namespace qv {

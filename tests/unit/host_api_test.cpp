@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/execute.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
+#include "host/api/host_api.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 #include "lualib.h"
 
@@ -21,8 +26,8 @@ struct ApiHost : test::CapturedHost {
     PluginRecord& record = *host.plugins[0];
     lua_State* L = record.luaState;
     if (luaL_loadbufferx(L, chunk.data(), chunk.size(), "=api", "t") != LUA_OK ||
-        CallWithTimeLimit(record, 0, 0, 0) != LUA_OK) {
-      const std::wstring error = L"error: " + Utf8ToWide(lua_tostring(L, -1));
+        CallWithTimeLimit(L, 0, 0) != LUA_OK) {
+      const std::wstring error = L"error: " + Utf8ToWide(test::ErrorWithoutTraceback(L));
       lua_pop(L, 1);
       return error;
     }
@@ -90,7 +95,7 @@ TEST(HostApi, CommandAndPluginRows) {
   lua_State* L = basic.luaState;
   ASSERT_EQ(luaL_loadbufferx(L, chunk.data(), chunk.size(), "=rows", "t"), LUA_OK);
   captured.output.clear();
-  ASSERT_EQ(CallWithTimeLimit(basic, 0, 0, 0), LUA_OK) << lua_tostring(L, -1);
+  ASSERT_EQ(CallWithTimeLimit(L, 0, 0), LUA_OK) << lua_tostring(L, -1);
   EXPECT_EQ(captured.output,
             L"1:Ls/列表/basic.lua 2:half//broken.lua 1:basic.lua/1/true/integer/true/path "
             L"2:broken.lua/1/false/integer/true/path 3:off.lua/0/true/integer/false/path\r\n");
@@ -190,27 +195,43 @@ TEST(HostApi, MenuEntries) {
   EXPECT_EQ(api.host.menuItems.size(), 4u);
 }
 
-// A state with the host functions but no host in its registry: every function
-// takes its fallback and none raises.
+// A state with the host table but no host in its registry: every function
+// takes its fallback, none raises, and nothing is written anywhere.
 TEST(HostApi, FallbacksWithoutAHost) {
-  lua_State* L = luaL_newstate();
-  luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
-  luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
-  lua_pop(L, 2);
-  lua_newtable(L);
-  luaL_setfuncs(L, kHostFunctions, 0);
-  lua_setglobal(L, "host");
-  const char* chunk = R"(
-    host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()
-    host.register{ name = 'nowhere', run = print } host.menu('nowhere', 'nowhere')
-    local n = 0 for _ in pairs(host.system()) do n = n + 1 end
-    result = table.concat({ #host.commands(), #host.plugins(), '[' .. host.directory() .. ']',
-      tostring(host.data_dir()), tostring(host.source('basic.lua')), n, #host.time(), #host.date() }, ' ')
-  )";
-  ASSERT_EQ(luaL_dostring(L, chunk), LUA_OK) << lua_tostring(L, -1);
-  lua_getglobal(L, "result");
-  EXPECT_STREQ(lua_tostring(L, -1), "0 0 [] nil nil 19 8 10");
-  lua_close(L);
+  const struct {
+    const char* chunk;
+    const char* result;
+  } cases[] = {
+      {R"(host.print('x') host.clear() host.exit() host.reload() host.skip_loading() host.plugin_manager()
+          host.register{ name = 'nowhere', run = print } host.menu('nowhere', 'nowhere')
+          local n = 0 for _ in pairs(host.system()) do n = n + 1 end
+          result = table.concat({ #host.commands(), #host.plugins(), '[' .. host.directory() .. ']',
+            tostring(host.data_dir()), tostring(host.source('basic.lua')), n, #host.time(), #host.date(),
+            tostring(host.menu_remove('nowhere')) }, ' '))",
+       "0 0 [] nil nil 19 8 10 false"},
+      {R"(local out = {}
+          local function add(...) for i = 1, select('#', ...) do out[#out + 1] = tostring((select(i, ...))) end end
+          add(host.read_file('a.txt')) add(host.write_file('a.txt', 'x')) add(#host.list_files())
+          add(host.clipboard()) add(host.clipboard('x')) add(host.open('https://example.com'))
+          add(host.store.get('a')) add(host.store.set('a', 1)) add(host.store.keys())
+          add(type(host.clock())) add(host.after(10, print)) add(host.cancel(1)) add(host.notify('x'))
+          result = table.concat(out, '|'))",
+       "nil|没有宿主，无法读取文件|nil|没有宿主，无法写入文件|0|nil|剪贴板里没有文字|nil|无法写入剪贴板（可能正被其他程序占用）|"
+       "nil|无法打开：https://example.com|nil|没有宿主，存储不可用|nil|没有宿主，存储不可用|nil|"
+       "没有宿主，存储不可用|number|nil|没有宿主，定时器不可用|false|nil|没有宿主，无法显示通知"},
+  };
+  for (const auto& c : cases) {
+    lua_State* L = luaL_newstate();
+    luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
+    luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
+    lua_pop(L, 2);
+    PushHostTable(L);
+    lua_setglobal(L, "host");
+    ASSERT_EQ(luaL_dostring(L, c.chunk), LUA_OK) << lua_tostring(L, -1);
+    lua_getglobal(L, "result");
+    EXPECT_STREQ(lua_tostring(L, -1), c.result);
+    lua_close(L);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include "base/text.h"
 #include "lauxlib.h"
 #include "lua.h"
+#include "host/commands.h"
+#include "host/execute.h"
+#include "host/loading.h"
+#include "host/lua/interruption.h"
+#include "host/script_env.h"
 
 namespace qv::test {
 
@@ -23,6 +28,12 @@ CapturedHost::CapturedHost() {
   host.onOpenPluginManager = [this] { ++managerOpens; };
 }
 
+std::string ErrorWithoutTraceback(lua_State* L) {
+  const char* message = lua_tostring(L, -1);
+  const std::string text = message ? message : "";
+  return text.substr(0, text.find("\nstack traceback:"));
+}
+
 void CapturedHost::Load() { LoadPlugins(host); }
 
 std::wstring CapturedHost::Run(const std::wstring& word, const std::wstring& arguments) {
@@ -37,8 +48,8 @@ std::wstring CapturedHost::Exec(const std::wstring& plugin, const std::string& c
   if (record == nullptr || record->luaState == nullptr) return L"error: no plugin " + plugin;
   lua_State* L = record->luaState;
   if (luaL_loadbufferx(L, chunk.data(), chunk.size(), "=test", "t") != LUA_OK ||
-      CallWithTimeLimit(*record, 0, 0, 0) != LUA_OK) {
-    const std::wstring error = L"error: " + Utf8ToWide(lua_tostring(L, -1));
+      CallWithTimeLimit(L, 0, 0) != LUA_OK) {
+    const std::wstring error = L"error: " + Utf8ToWide(ErrorWithoutTraceback(L));
     lua_pop(L, 1);
     return error;
   }
@@ -58,10 +69,9 @@ int ScriptState::Run(const std::string& chunk) {
   lua_State* L = record.luaState;
   error.clear();
   int status = luaL_loadbufferx(L, chunk.data(), chunk.size(), "=test", "t");
-  if (status == LUA_OK) status = CallWithTimeLimit(record, 0, 0, 0);
+  if (status == LUA_OK) status = CallWithTimeLimit(L, 0, 0);
   if (status != LUA_OK) {
-    const char* message = lua_tostring(L, -1);
-    error = message ? message : "";
+    error = ErrorWithoutTraceback(L);
     lua_pop(L, 1);
   }
   return status;

@@ -16,6 +16,9 @@ namespace qv::test {
 std::wstring SourcePath(const std::wstring& relative);
 // The source tree's plugin folder as a Windows path.
 std::wstring SourcePluginsDir();
+// The error text on top of the stack without the traceback the message
+// handler adds.
+std::string ErrorWithoutTraceback(lua_State* L);
 
 // A host with every action captured, over a plugin folder of its own.
 struct CapturedHost {

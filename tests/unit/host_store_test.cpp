@@ -7,6 +7,7 @@
 #include "base/handles.h"
 #include "base/text.h"
 #include "host/store/json_store.h"
+#include "host/script_env.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -11,6 +11,10 @@
 
 #include "base/text.h"
 #include "host/lua/state_context.h"
+#include "host/commands.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/sandbox.h"
+#include "host/script_env.h"
 #include "host_fixture.h"
 
 namespace qv {

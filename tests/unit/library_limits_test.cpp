@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "host/lua/lua_glue.h"
 #include "host_fixture.h"
 #include "linterrupt.h"
+#include "host/lua/call_limits.h"
+#include "lauxlib.h"
+#include "lua.h"
 
 namespace qv {
 namespace {

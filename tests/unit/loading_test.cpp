@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/loading.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -8,6 +8,8 @@
 
 #include "base/text.h"
 #include "host/plugin_host.h"
+#include "host/lua/error_message.h"
+#include "host/script_env.h"
 #include "host_fixture.h"
 #include "lauxlib.h"
 #include "lua.h"

@@ -9,6 +9,8 @@
 #include "console/console_state.h"
 #include "window_fixture.h"
 #include "windows/layout.h"
+#include "host/commands.h"
+#include "host/enable_state.h"
 
 namespace qv {
 namespace {

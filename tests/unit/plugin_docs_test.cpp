@@ -24,6 +24,10 @@
 #include "base/text.h"
 #include "console/command_line.h"
 #include "host/plugin_host.h"
+#include "host/commands.h"
+#include "host/execute.h"
+#include "host/loading.h"
+#include "host/script_env.h"
 #include "host_fixture.h"
 #include "tests/support/test_files.h"
 

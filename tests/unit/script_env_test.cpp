@@ -5,7 +5,9 @@
 #include <string>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
+#include "host/api/host_link.h"
+#include "host/commands.h"
+#include "host/script_env.h"
 #include "host_fixture.h"
 
 namespace qv {

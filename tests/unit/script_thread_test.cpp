@@ -8,9 +8,15 @@
 #include <thread>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
 #include "host/lua/script_thread.h"
 #include "host/lua/state_context.h"
+#include "host/commands.h"
+#include "host/execute.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/sandbox.h"
+#include "host/script_env.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 
 namespace qv {
@@ -36,9 +42,20 @@ int StallNextAllocation(lua_State* L) {
   return 0;
 }
 
+// may_touch(): whether host data may be touched from here, in Lua and inside
+// WithHostData.
+int MayTouch(lua_State* L) {
+  lua_pushboolean(L, MayTouchHostData());
+  bool inside = false;
+  WithHostData([&] { inside = MayTouchHostData(); });
+  lua_pushboolean(L, inside);
+  return 2;
+}
+
 struct ThreadedHost : test::CapturedHost {
   ThreadedHost() {
     host.onStateCreated = [](lua_State* L) {
+      lua_register(L, "may_touch", MayTouch);
       lua_register(L, "stay_native", StayNative);
       lua_register(L, "stall_next_allocation", StallNextAllocation);
     };
@@ -58,6 +75,16 @@ TEST(ScriptThread, OutputArrivesWhileTheCallRuns) {
   EXPECT_EQ(arrivals[0].first, L"first\r\n");
   EXPECT_LT(arrivals[0].second, 0.2) << "the first line waited for the call to end";
   EXPECT_GE(arrivals[1].second, 0.4);
+}
+
+// The thread contract's own check: in Lua on the script thread host data is
+// out of reach except through WithHostData; the owning thread may always.
+TEST(ScriptThread, HostDataIsOutOfReachInLuaExceptThroughWithHostData) {
+  ThreadedHost captured;
+  captured.folder.Write(L"basic.lua", "host.register{ name = 'touch', run = function() print(may_touch()) end }");
+  captured.Load();
+  EXPECT_EQ(captured.Run(L"touch", L""), L"false\ttrue\r\n");
+  EXPECT_TRUE(MayTouchHostData());
 }
 
 TEST(ScriptThread, ActionsRunOnTheOwningThreadInOrderWithOutput) {

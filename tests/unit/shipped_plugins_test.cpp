@@ -15,6 +15,12 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "host/plugin_host.h"
+#include "host/commands.h"
+#include "host/complete.h"
+#include "host/execute.h"
+#include "host/loading.h"
+#include "host/script_env.h"
+#include "host/timer_calls.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -8,6 +8,7 @@
 #include "console/globals.h"
 #include "base/text.h"
 #include "host/plugin_host.h"
+#include "host/script_env.h"
 #include "lauxlib.h"
 #include "lua.h"
 #include "sysinfo/system_facts.h"

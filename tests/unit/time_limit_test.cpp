@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "host/lua/lua_glue.h"
 #include "host/lua/state_context.h"
+#include "host/commands.h"
+#include "host/lua/call_limits.h"
+#include "host/lua/interruption.h"
+#include "lauxlib.h"
+#include "lua.h"
 #include "host_fixture.h"
 
 namespace qv {

@@ -2,6 +2,8 @@
 // runs, bounds, owners), the notification rate, and timers run through a real
 // host (output, failures, cancelling, the end of a plugin's state).
 #include "host/timers.h"
+#include "host/enable_state.h"
+#include "host/timer_calls.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "app/window_classes.h"
 #include "console/console_state.h"
 #include "console/output_buffer.h"
+#include "host/loading.h"
 
 namespace qv::test {
 

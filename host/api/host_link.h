@@ -1,12 +1,13 @@
-// What every native host function shares: finding its host and record through
-// the Lua registry, and pushing wide text as UTF-8.
+// How a host function reaches the host and the plugin that called it: both
+// live in the state's Lua registry, and host data is only touched through
+// WithHost.
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "host/lua/arguments.h"
 #include "host/lua/script_thread.h"
+#include "host/lua/sandbox.h"
 #include "host/lua/state_context.h"
 #include "host/plugin_host.h"
 #include "lauxlib.h"
@@ -47,34 +48,5 @@ bool WithHost(lua_State* L, Access&& access) {
 
 // Runs action(host) on the owning thread (see RunOnOwner); false when it did not run.
 bool RunHostAction(lua_State* L, const std::function<void(PluginHost&)>& action);
-// The error value on top of the stack as text (empty when it is no string;
-// nothing is converted, so nothing is allocated). [-1, +0]
-std::wstring PopErrorText(lua_State* L);
-// Replaces setmetatable and xpcall of a new state with their guarded forms.
-void InstallSandboxGuards(lua_State* L);
-// Raises the running call's pending interruption (time limit or Esc), if any.
-// Cheap: long loops inside native code call it every so many steps.
-void RaiseIfInterrupted(lua_State* L);
-
-// The host table's fields in their order, ended by a null entry (for luaL_setfuncs).
-extern const luaL_Reg kHostFunctions[];
-
-// The native functions of the host table (one per field).
-int HostPrint(lua_State* L);
-int HostRegister(lua_State* L);
-int HostClear(lua_State* L);
-int HostTime(lua_State* L);
-int HostDate(lua_State* L);
-int HostSystem(lua_State* L);
-int HostExit(lua_State* L);
-int HostReload(lua_State* L);
-int HostCommands(lua_State* L);
-int HostPlugins(lua_State* L);
-int HostDirectory(lua_State* L);
-int HostDataDir(lua_State* L);
-int HostSource(lua_State* L);
-int HostSkipLoading(lua_State* L);
-int HostMenu(lua_State* L);
-int HostPluginManager(lua_State* L);
 
 }  // namespace qv

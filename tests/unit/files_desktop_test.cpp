@@ -1,4 +1,4 @@
-// The later host functions through a real host: files in the data folder and
+// Host functions through a real host: files in the data folder and
 // their name rules and caps, the clipboard and opening through the actions, the
 // clock, warn() in the log, and argument errors that name their function.
 #include <windows.h>
@@ -7,8 +7,8 @@
 
 #include "base/handles.h"
 #include "base/text.h"
-#include "host/api/host_table.h"
 #include "host/store/data_files.h"
+#include "host/api/host_api.h"
 #include "host_fixture.h"
 #include "lauxlib.h"
 #include "lualib.h"
@@ -271,34 +271,6 @@ TEST(ArgumentErrors, NameTheHostFunction) {
     const std::wstring printed = notes.Notes(std::string("print(select(2, ") + c.call + "))");
     EXPECT_NE(printed.find(Utf8ToWide(c.message)), std::wstring::npos) << c.call << " gave " << WideToUtf8(printed);
   }
-}
-
-// A state with the functions but no host behind them: nothing raises and
-// nothing is written anywhere.
-TEST(Capabilities, FallbacksWithoutAHost) {
-  lua_State* L = luaL_newstate();
-  luaL_requiref(L, LUA_GNAME, luaopen_base, 1);
-  luaL_requiref(L, LUA_TABLIBNAME, luaopen_table, 1);
-  lua_pop(L, 2);
-  lua_createtable(L, 0, 0);
-  AddCapabilities(L);
-  lua_setglobal(L, "host");
-  const char* chunk = R"(
-    local out = {}
-    local function add(...) for i = 1, select('#', ...) do out[#out + 1] = tostring((select(i, ...))) end end
-    add(host.read_file('a.txt')) add(host.write_file('a.txt', 'x')) add(#host.list_files())
-    add(host.clipboard()) add(host.clipboard('x')) add(host.open('https://example.com'))
-    add(host.store.get('a')) add(host.store.set('a', 1)) add(host.store.keys())
-    add(type(host.clock()))
-    result = table.concat(out, '|')
-  )";
-  ASSERT_EQ(luaL_dostring(L, chunk), LUA_OK) << lua_tostring(L, -1);
-  lua_getglobal(L, "result");
-  EXPECT_STREQ(lua_tostring(L, -1),
-               "nil|没有宿主，无法读取文件|nil|没有宿主，无法写入文件|0|nil|剪贴板里没有文字|nil|无法写入剪贴板（可能正被其他程序占用）|"
-               "nil|无法打开：https://example.com|nil|没有宿主，存储不可用|nil|没有宿主，存储不可用|nil|"
-               "没有宿主，存储不可用|number");
-  lua_close(L);
 }
 
 }  // namespace
