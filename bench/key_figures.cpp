@@ -17,7 +17,9 @@
 #include "console/input_actions.h"
 #include "console/input_line.h"
 #include "console/output_buffer.h"
+#include "host/loading.h"
 #include "host/plugin_host.h"
+#include "host/script_env.h"
 #include "tests/support/driver.h"
 #include "tests/support/hidden_output_view.h"
 
@@ -107,7 +109,7 @@ double SuggestionKeyMicroseconds(HWND input, wchar_t character) {
   DWORD to = 0;
   SendMessageW(input, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
   const std::wstring text = ReadInputText();
-  overlaySink += InputOverlayText(console.callRunning, console.search.active, from == to && to == text.size(), text,
+  overlaySink += InputOverlayText(ScriptCallRunning(), console.search.active, from == to && to == text.size(), text,
                                   console.commandHistory)
                      .size();
   return (Now() - start) * 1e6;
