@@ -154,7 +154,7 @@ void ArmPluginTimer() {
 void OnPluginTimer(HWND window) {
   KillTimer(window, kPluginTimerId);
   if (Busy()) return RetryAfterStartup(kPluginTimerId);
-  RunDueTimer(*GlobalHost);
+  RunDueTimers(*GlobalHost);
   ArmPluginTimer();
 }
 

@@ -65,7 +65,7 @@ class RunHost {
     };
     host.onOpenPluginManager = OpenPluginManager;
     host.onCallBegin = BeginScriptCall;
-    host.onCallWait = PumpDuringCall;
+    host.onCallWait = WaitDuringCall;
     host.onCallEnd = [] {
       EndScriptCall();
       AfterScriptCall();

@@ -77,6 +77,14 @@ std::wstring FileNameOf(std::wstring_view path) {
   return std::wstring(path.substr(slash + 1));
 }
 
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (text[i] != prefix[i] && std::towlower(text[i]) != std::towlower(prefix[i])) return false;
+  }
+  return true;
+}
+
 std::wstring ToLower(std::wstring_view text) {
   std::wstring out(text);
   for (wchar_t& c : out) c = static_cast<wchar_t>(std::towlower(c));

@@ -23,6 +23,8 @@ void DropByteOrderMark(std::string& content);
 std::wstring FileNameOf(std::wstring_view path);
 // Every code unit through towlower (default locale); same length as the input.
 std::wstring ToLower(std::wstring_view text);
+// Whether text starts with prefix, compared without case; copies nothing.
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix);
 // Each byte becomes the code unit of the same value (for ASCII-only text).
 std::wstring WidenAscii(std::string_view ascii);
 // Decimal digits, at least two: 5 -> "05", 2024 -> "2024".

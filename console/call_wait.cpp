@@ -97,8 +97,19 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 
 void BeginScriptCall() {
   ConsoleState& console = Console();
+  console.runningShown = false;
   if (console.menuOpen) HideConsoleMenu(false);
-  RefreshInputRow();  // the prompt and the running hint
+}
+
+void WaitDuringCall() {
+  ConsoleState& console = Console();
+  // Only a call that outlives the quick hand-over shows the running prompt
+  // and hint: a timer's run or a short command does not redraw the window.
+  if (!console.runningShown) {
+    console.runningShown = true;
+    RefreshInputRow();
+  }
+  PumpDuringCall();
 }
 
 void PumpDuringCall() {
@@ -126,8 +137,9 @@ void EndScriptCall() {
   // What arrived since the last look is older than anything posted from now on.
   PumpDuringCall();
   ConsoleState& console = Console();
+  const bool shown = std::exchange(console.runningShown, false);
   if (console.deferredMessages.empty()) {
-    RefreshInputRow();  // the prompt and the running hint
+    if (shown) RefreshInputRow();  // the prompt back, the running hint gone
     return;
   }
   // The replay goes through the message queue, so that every message loop

@@ -26,8 +26,10 @@ CallTimeAction ClassifyCallTimeMessage(const MSG& message, bool onMainWindow, in
 
 // The three host callbacks (onCallBegin, onCallWait, onCallEnd).
 void BeginScriptCall();
-void PumpDuringCall();
+void WaitDuringCall();
 void EndScriptCall();
+// Handles or holds back what has arrived while a call runs.
+void PumpDuringCall();
 // Ctrl as the program sees it for the message just retrieved (the key state
 // follows the retrieved input), so a held-back key keeps its own moment's state.
 bool ControlKeyDown();

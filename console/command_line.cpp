@@ -128,11 +128,16 @@ void OpenDownloadPage(const std::wstring& url) {
 
 }  // namespace
 
-std::vector<Candidate> CommandCandidates() {
-  std::vector<Candidate> candidates{{kUpdateCommand, kUpdateHelp}};
+std::vector<Candidate> CommandCandidates(std::wstring_view prefix) {
+  std::vector<Candidate> candidates;
+  if (StartsWithNoCase(kUpdateCommand, prefix)) candidates.push_back({kUpdateCommand, kUpdateHelp});
   if (!GlobalHost) return candidates;
+  const std::wstring_view update = kUpdateCommand;
   for (const CommandSummary& command : GlobalHost->commandList) {
-    if (ToLower(command.name) != kUpdateCommand) candidates.push_back({command.name, command.help});
+    // Only the matches are copied: Tab among a few thousand commands stays cheap.
+    if (!StartsWithNoCase(command.name, prefix)) continue;
+    if (command.name.size() == update.size() && StartsWithNoCase(command.name, update)) continue;
+    candidates.push_back({command.name, command.help});
   }
   return candidates;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/completion.h"
@@ -85,8 +86,8 @@ void RunPluginCommand(PluginHost& host, const SplitLine& command,
 void ExecuteCommandLine(const std::wstring& line);
 
 // What Tab completes the command word from: the built-in update and every
-// registered command, with their help.
-std::vector<Candidate> CommandCandidates();
+// registered command that starts with prefix (without case), with their help.
+std::vector<Candidate> CommandCandidates(std::wstring_view prefix = {});
 // Reads the history file in folder into the console's history and keeps every
 // entered line there from now on. Returns a log line when the file was damaged.
 std::wstring StartCommandHistory(const std::wstring& folder);

@@ -11,10 +11,6 @@ namespace {
 
 bool IsBlank(wchar_t c) { return std::iswspace(c) != 0; }
 
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
-  return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == ToLower(prefix);
-}
-
 // Longest prefix that every match shares, compared without case; spelled as
 // the first match spells it.
 std::wstring CommonPrefix(const std::vector<Candidate>& matches) {

@@ -79,7 +79,8 @@ struct ConsoleState {
   bool updateCheckStarted = false;
 
   // Held back while a call into script code runs (see call_wait.h).
-  std::deque<DeferredMessage> deferredMessages;  // held back while a call runs, oldest first
+  std::deque<DeferredMessage> deferredMessages;
+  bool runningShown = false;  // the running call shows the running prompt and hint  // held back while a call runs, oldest first
   std::size_t replayTriggersQueued = 0;  // kReplayDeferredMessage posts not yet handled
   // While a held-back key is handled: whether Ctrl was down when it was typed.
   std::optional<bool> replayedControlDown;

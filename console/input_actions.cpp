@@ -77,7 +77,7 @@ void CompleteInput() {
   const CompletionPoint point = FindCompletionPoint(text);
   std::vector<Candidate> candidates;
   if (point.commandWord) {
-    candidates = CommandCandidates();
+    candidates = CommandCandidates(point.word);
   } else {
     const SplitLine split = SplitCommandLine(TrimWhitespace(text));
     if (split.word == kUpdateCommand || !GlobalHost) return;

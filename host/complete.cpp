@@ -88,7 +88,7 @@ std::optional<std::vector<std::wstring>> CompleteArguments(PluginHost& host, con
   const std::vector<std::wstring> words = SplitArguments(text);
   std::vector<std::wstring> offered;
   std::wstring failure;
-  switch (CallIntoPlugin(host, *owner, [&] { CallComplete(*owner, completeRef, words, text, offered, failure); })) {
+  switch (CallIntoPlugin(host, owner, [&] { CallComplete(*owner, completeRef, words, text, offered, failure); })) {
     case CallOutcome::kFinished:
       break;
     case CallOutcome::kAbandoned:

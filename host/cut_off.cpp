@@ -10,9 +10,9 @@
 
 namespace qv {
 
-CallOutcome CallIntoPlugin(PluginHost& host, PluginRecord& owner, const std::function<void()>& body) {
+CallOutcome CallIntoPlugin(PluginHost& host, PluginRecord* const& owner, const std::function<void()>& body) {
   const CallOutcome outcome = RunOnScriptThread(host, body);
-  if (outcome == CallOutcome::kAbandoned) CutOffPlugin(host, owner);
+  if (outcome == CallOutcome::kAbandoned) CutOffPlugin(host, *owner);
   return outcome;
 }
 

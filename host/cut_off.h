@@ -9,8 +9,10 @@ namespace qv {
 
 // Owning thread: runs body (a call into owner's state) on the script thread.
 // When the owner gives up on it, the plugin is cut off before kAbandoned is
-// returned; the caller then only reports it.
-[[nodiscard]] CallOutcome CallIntoPlugin(PluginHost& host, PluginRecord& owner, const std::function<void()>& body);
+// returned; the caller then only reports it. A body that calls several
+// plugins in turn points `owner` at each before calling it.
+[[nodiscard]] CallOutcome CallIntoPlugin(PluginHost& host, PluginRecord* const& owner,
+                                         const std::function<void()>& body);
 // Lets go of a state that a call the owner gave up on may still run in: it is
 // never touched again, and its memory stays until the process ends.
 void LeaveStateBehind(PluginRecord& record);

@@ -41,7 +41,7 @@ bool SaveDisabledList(PluginHost& host) {
 void UnloadPlugin(PluginHost& host, PluginRecord& record) {
   // The state is closed first (its references go with it), and only then are
   // the lists emptied of what it registered.
-  if (record.luaState) static_cast<void>(CallIntoPlugin(host, record, [&] { CloseScriptState(record); }));
+  if (record.luaState) static_cast<void>(CallIntoPlugin(host, &record, [&] { CloseScriptState(record); }));
   ForgetRegistrations(host, record);
   record.disabled = true;
   RebuildSummaries(host);

@@ -99,7 +99,7 @@ void RunCommand(PluginHost& host, const CommandEntry& entry, const std::wstring&
   }
   const std::vector<std::wstring> words = SplitArguments(text);
   const std::wstring commandText = text.empty() ? entry.name : entry.name + L" " + text;
-  switch (CallIntoPlugin(host, *owner, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
+  switch (CallIntoPlugin(host, owner, [&] { CallCommand(host, *owner, functionRef, words, text, commandText); })) {
     case CallOutcome::kFinished:
       return;
     case CallOutcome::kAbandoned:

@@ -97,7 +97,7 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
 
 LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record) {
   LoadOutcome result = LoadOutcome::kFailed;
-  const CallOutcome outcome = CallIntoPlugin(host, record, [&] {
+  const CallOutcome outcome = CallIntoPlugin(host, &record, [&] {
     if (!CreateScriptEnvironment(host, record)) {
       result = LoadOutcome::kNoState;
     } else if (LoadScript(host, record)) {

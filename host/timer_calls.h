@@ -5,9 +5,12 @@
 
 namespace qv {
 
-// Owning thread: runs the earliest due timer like a command (on the script
-// thread, with the time limit); a run that fails is reported and its timer
+// Owning thread: runs the timers that are due, earliest first, each like a
+// command (with the time limit), together in one call on the script thread of
+// at most about kTimerBatchMs; a run that fails is reported and its timer
 // cancelled. False when none is due, or a call or a load pass is running.
-bool RunDueTimer(PluginHost& host);
+bool RunDueTimers(PluginHost& host);
+// How long one batch of due timers goes on taking further timers.
+inline constexpr int kTimerBatchMs = 50;
 
 }  // namespace qv

@@ -15,10 +15,6 @@ namespace qv {
 
 namespace {
 
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-  return text.size() >= prefix.size() && ToLower(text.substr(0, prefix.size())) == prefix;
-}
-
 bool IsFolderPath(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -559,7 +559,7 @@ TEST_F(ShippedPlugins, RemindersNotifyOnTimeAndOutliveAReload) {
   // The one-second reminder is shown by its timer, as a notification and in the log.
   Sleep(1200);
   output_.clear();
-  while (RunDueTimer(host_)) {
+  while (RunDueTimers(host_)) {
   }
   EXPECT_EQ(output_, L"[提醒] 到点了\r\n\r\n");
   EXPECT_EQ(notified, L"提醒: 到点了\n");

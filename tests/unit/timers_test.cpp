@@ -153,11 +153,12 @@ struct TimerHost : test::CapturedHost {
   std::wstring Advance(std::uint64_t ms) {
     output.clear();
     time.now += ms;
-    while (RunDueTimer(host)) {
-    }
+    batches = 0;
+    while (RunDueTimers(host)) ++batches;
     return output;
   }
   TestClock time;
+  int batches = 0;  // calls onto the script thread in the last Advance
 };
 
 TEST(PluginTimers, RunLikeCommandsAndEndWithTheirPluginsState) {
@@ -180,6 +181,7 @@ TEST(PluginTimers, RunLikeCommandsAndEndWithTheirPluginsState) {
   EXPECT_NE(failed.find(L"t.lua:4: boom"), std::wstring::npos) << failed;
   EXPECT_EQ(failed.substr(failed.size() - 8), L"tick 2\r\n") << failed;
   EXPECT_EQ(CountOccurrencesOf(failed, L"插件错误"), 1);
+  EXPECT_EQ(t.batches, 1) << "timers due together run in one call onto the script thread";
   EXPECT_EQ(t.Advance(50), L"once\ttrue\r\n");
   EXPECT_EQ(t.Advance(1000), L"");
   EXPECT_EQ(t.host.timers.Size(), 0u);
