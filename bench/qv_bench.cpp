@@ -439,7 +439,12 @@ int Run(int argc, wchar_t** argv) {
   // (4) One load pass over 50 small scripts.
   const std::wstring fifty = folder.path() + L"\\fifty";
   if (wanted(4) && WriteSmallScripts(fifty, 50)) {
-    Figure("load_pass_50_scripts_ms", MedianOf(kRuns, [&] { return LoadPassMilliseconds(fifty); }), "ms");
+    // A pass is short and Wine's server makes single passes scatter widely:
+    // many passes, and the fastest beside the median.
+    std::vector<double> passes;
+    for (int i = 0; i < 5 * kRuns; ++i) passes.push_back(LoadPassMilliseconds(fifty));
+    Figure("load_pass_50_scripts_ms", Median(passes), "ms");
+    Figure("load_pass_50_scripts_fastest_ms", *std::min_element(passes.begin(), passes.end()), "ms");
   }
 
   // (6) Memory given back: 800 states loaded and closed.

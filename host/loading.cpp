@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "base/files.h"
 #include "base/handles.h"
@@ -37,6 +38,60 @@ std::vector<std::wstring> ScanScripts(const std::wstring& folder) {
   return paths;
 }
 
+// Script text read ahead of one call onto the script thread, at most (and one
+// file more): reading on the owning thread while the script thread waits is
+// cheaper under Wine, whose server every file open goes through.
+constexpr std::size_t kTextsPerCall = std::size_t{8} << 20;
+
+std::optional<std::string> ReadScript(const std::wstring& path) {
+  std::string content;
+  if (!ReadWholeFile(path, content)) return std::nullopt;
+  return content;
+}
+
+// Script thread: makes the record's state and runs its script.
+LoadOutcome LoadInto(PluginHost& host, PluginRecord& record, std::optional<std::string> content) {
+  if (!CreateScriptEnvironment(host, record)) return LoadOutcome::kNoState;
+  return LoadScriptText(host, record, std::move(content)) ? LoadOutcome::kLoaded : LoadOutcome::kFailed;
+}
+
+void ReportStuckLoad(PluginHost& host, const PluginRecord& record) {
+  AppendLog(host, L"[插件] " + FileNameOf(record.path) + L" 加载失败：没有响应（卡在原生代码中），已放弃等待。");
+}
+
+// Owning thread: loads the records in order, in as few calls onto the script
+// thread as the texts allow: the owner reads up to kTextsPerCall bytes of
+// scripts, and one call makes their states and runs them. One that gets
+// stuck is cut off and the rest go on in a new call.
+std::vector<LoadOutcome> LoadAll(PluginHost& host, const std::vector<PluginRecord*>& records) {
+  std::vector<LoadOutcome> outcomes(records.size(), LoadOutcome::kNoState);
+  std::vector<std::optional<std::string>> texts(records.size());
+  std::size_t next = 0;  // the first record not yet loaded
+  while (next < records.size()) {
+    std::size_t end = next;
+    for (std::size_t bytes = 0; end < records.size() && bytes < kTextsPerCall; ++end) {
+      texts[end] = ReadScript(records[end]->path);
+      if (texts[end]) bytes += texts[end]->size();
+    }
+    PluginRecord* running = records[next];
+    const CallOutcome call = CallIntoPlugin(host, running, [&] {
+      for (; next < end; ++next) {
+        running = records[next];
+        const LoadOutcome outcome = LoadInto(host, *running, std::move(texts[next]));
+        // A load the owner gave up on touches nothing more.
+        if (ScriptThreadAbandoned()) return;
+        outcomes[next] = outcome;
+      }
+    });
+    if (call == CallOutcome::kRefused) break;  // the rest stay kNoState
+    if (call == CallOutcome::kAbandoned) {
+      ReportStuckLoad(host, *running);
+      outcomes[next++] = LoadOutcome::kFailed;
+    }
+  }
+  return outcomes;
+}
+
 }  // namespace
 
 bool IsBasicScript(const std::wstring& path) { return ToLower(FileNameOf(path)) == kBasicScript; }
@@ -56,13 +111,17 @@ std::vector<std::wstring> ParseDisabledList(const std::string& content) {
 }
 
 bool LoadScript(PluginHost& host, PluginRecord& record) {
+  return LoadScriptText(host, record, ReadScript(record.path));
+}
+
+bool LoadScriptText(PluginHost& host, PluginRecord& record, std::optional<std::string> text) {
   lua_State* L = record.luaState;
   const std::wstring name = FileNameOf(record.path);
-  std::string content;
-  if (!ReadWholeFile(record.path, content)) {
+  if (!text) {
     AppendLog(host, L"[插件] 无法读取：" + record.path);
     return false;
   }
+  std::string& content = *text;
   const bool utf16 = content.compare(0, 2, "\xFF\xFE") == 0 || content.compare(0, 2, "\xFE\xFF") == 0;
   DropByteOrderMark(content);
   if (utf16) {
@@ -98,15 +157,12 @@ bool LoadScript(PluginHost& host, PluginRecord& record) {
 LoadOutcome LoadOnScriptThread(PluginHost& host, PluginRecord& record) {
   LoadOutcome result = LoadOutcome::kFailed;
   const CallOutcome outcome = CallIntoPlugin(host, &record, [&] {
-    if (!CreateScriptEnvironment(host, record)) {
-      result = LoadOutcome::kNoState;
-    } else if (LoadScript(host, record)) {
-      result = LoadOutcome::kLoaded;
-    }
+    const LoadOutcome loaded = LoadInto(host, record, ReadScript(record.path));
+    if (!ScriptThreadAbandoned()) result = loaded;
   });
   if (outcome == CallOutcome::kRefused) return LoadOutcome::kNoState;
   if (outcome == CallOutcome::kAbandoned) {
-    AppendLog(host, L"[插件] " + FileNameOf(record.path) + L" 加载失败：没有响应（卡在原生代码中），已放弃等待。");
+    ReportStuckLoad(host, record);
     return LoadOutcome::kFailed;
   }
   return result;
@@ -141,37 +197,40 @@ void LoadPlugins(PluginHost& host) {
     for (const std::wstring& entry : ParseDisabledList(disabledContent)) disabledNames.push_back(ToLower(entry));
   }
 
-  int loaded = 0;
+  // Every record is listed before its script runs, so that a cut-off can find
+  // its commands; one whose state could not be made is taken out again.
   int skipped = 0;
+  std::vector<PluginRecord*> toLoad;
   for (const std::wstring& path : scripts) {
-    const std::wstring name = FileNameOf(path);
-    const bool isBasic = IsBasicScript(path);
-    const bool disabled =
-        !isBasic && std::find(disabledNames.begin(), disabledNames.end(), ToLower(name)) != disabledNames.end();
     auto record = std::make_unique<PluginRecord>();
     record->path = path;
     record->host = &host;
-    if (disabled) {
-      record->disabled = true;
+    record->disabled = !IsBasicScript(path) && std::find(disabledNames.begin(), disabledNames.end(),
+                                                         ToLower(FileNameOf(path))) != disabledNames.end();
+    if (record->disabled) {
       ++skipped;
     } else {
-      // Listed before it runs, so that a cut-off can find its commands.
-      host.plugins.push_back(std::move(record));
-      PluginRecord& added = *host.plugins.back();
-      const LoadOutcome outcome = LoadOnScriptThread(host, added);
-      if (outcome == LoadOutcome::kNoState) {
-        host.plugins.pop_back();
-        AppendLog(host, L"[插件] 无法创建 Lua 环境：" + name);
-        continue;
-      }
-      const bool ok = outcome == LoadOutcome::kLoaded;
-      if (ok) ++loaded;
-      else added.loadFailed = true;
-      if (isBasic) host.basicLoaded = ok;
-      continue;
+      toLoad.push_back(record.get());
     }
     host.plugins.push_back(std::move(record));
   }
+  const std::vector<LoadOutcome> outcomes = LoadAll(host, toLoad);
+  int loaded = 0;
+  for (std::size_t i = 0; i < toLoad.size(); ++i) {
+    PluginRecord& record = *toLoad[i];
+    if (outcomes[i] == LoadOutcome::kNoState) {
+      AppendLog(host, L"[插件] 无法创建 Lua 环境：" + FileNameOf(record.path));
+      continue;
+    }
+    const bool ok = outcomes[i] == LoadOutcome::kLoaded;
+    if (ok) ++loaded;
+    else record.loadFailed = true;
+    if (IsBasicScript(record.path)) host.basicLoaded = ok;
+  }
+  std::erase_if(host.plugins, [&](const std::unique_ptr<PluginRecord>& record) {
+    const auto at = std::find(toLoad.begin(), toLoad.end(), record.get());
+    return at != toLoad.end() && outcomes[at - toLoad.begin()] == LoadOutcome::kNoState;
+  });
 
   RebuildSummaries(host);
   host.loading = false;

@@ -1,6 +1,7 @@
 // The load pass: every script in the plugins folder, each in a state of its own.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ bool IsBasicScript(const std::wstring& path);
 void LoadPlugins(PluginHost& host);
 // Script thread: compiles and runs the record's script in its state.
 bool LoadScript(PluginHost& host, PluginRecord& record);
+// The same with the script's text already read (nothing: it could not be).
+bool LoadScriptText(PluginHost& host, PluginRecord& record, std::optional<std::string> text);
 enum class LoadOutcome { kLoaded, kFailed, kNoState };
 // Owning thread: creates the record's state and loads its script on the
 // script thread; a load that gets stuck cuts the plugin off.

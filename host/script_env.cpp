@@ -116,15 +116,26 @@ void CloseScriptState(PluginRecord& record) {
   record.context.reset();
 }
 
+namespace {
+
+// Freed memory of closed states that is not given back to the system at once.
+constexpr std::size_t kKeptFreedMemory = std::size_t{16} << 20;
+
+}  // namespace
+
 void CloseAllPlugins(PluginHost& host) {
   // The lists are emptied only after every state is closed, and host
   // functions called while a state closes do nothing.
   const auto closeAll = [&host] {
+    std::size_t closedBytes = 0;
     for (auto& record : host.plugins) {
+      if (record->context) closedBytes += record->context->bytes;
       CloseScriptState(*record);
       if (ScriptThreadAbandoned()) return;
     }
-    ReturnFreedMemory();
+    // A few MiB are kept for the next load pass to reuse: giving them back
+    // and taking them again costs a reload more than they are worth.
+    if (closedBytes >= kKeptFreedMemory) ReturnFreedMemory();
   };
   const bool anyOpen = std::any_of(host.plugins.begin(), host.plugins.end(),
                                    [](const auto& record) { return record->luaState != nullptr; });
