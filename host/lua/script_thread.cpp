@@ -287,7 +287,9 @@ LuaStretch::LuaStretch(Clock::time_point deadline) {
 
 LuaStretch::LuaStretch() : LuaStretch(Clock::now() + std::chrono::milliseconds(kScriptTimeLimitMs)) {}
 
-LuaStretch::~LuaStretch() { static_cast<void>(Returned()); }
+LuaStretch::~LuaStretch() {
+  if (open_) static_cast<void>(Returned());
+}
 
 bool LuaStretch::Returned() {
   ScriptChannel* channel = t_channel;
