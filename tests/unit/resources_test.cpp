@@ -1,9 +1,11 @@
 // The built executable's resources, read with the functions Explorer and
-// Windows use: the icon group, the version details and the manifest.
+// Windows use: the icon group, the version details and the manifest; and the
+// DLLs it imports.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,9 +26,14 @@ std::string ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* na
   return bytes ? std::string(bytes, SizeofResource(module, found)) : std::string();
 }
 
-TEST(ProgramResources, IconGroupVersionDetailsAndManifest) {
+std::wstring ProgramPath() {
   std::wstring path = L"Z:" + Utf8ToWide(QV_PROGRAM_EXECUTABLE);
   for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
+  return path;
+}
+
+TEST(ProgramResources, IconGroupVersionDetailsAndManifest) {
+  const std::wstring path = ProgramPath();
   const UniqueLibrary program(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(program) << WideToUtf8(path);
 
@@ -79,6 +86,28 @@ TEST(ProgramResources, IconGroupVersionDetailsAndManifest) {
            "level=\"asInvoker\"", "name=\"quorvantline\" version=\"" + WideToUtf8(kProgramVersion) + "."}) {
     EXPECT_NE(manifest.find(part), std::string::npos) << part;
   }
+}
+
+// The loader maps every imported DLL, and what they import, before the
+// program's first line: the DLLs that only a later action needs (WinHTTP,
+// shell32) are delay-loaded, and a new call to one of their functions must
+// be listed in cmake/delay-load/ to stay so.
+TEST(ProgramResources, StartLoadsOnlyWhatTheFirstWindowNeeds) {
+  const UniqueLibrary program(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  ASSERT_TRUE(program);
+  // A module loaded as an image resource is marked in its handle's low bits.
+  const auto* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(program.get()) & ~ULONG_PTR{3});
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  ASSERT_NE(imports.VirtualAddress, 0u);
+  std::vector<std::string> names;
+  for (const auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       entry->Name != 0; ++entry) {
+    names.push_back(WideToUtf8(ToLower(Utf8ToWide(reinterpret_cast<const char*>(base + entry->Name)))));
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"advapi32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}));
 }
 
 }  // namespace
