@@ -21,6 +21,7 @@
 #include "host/plugin_host.h"
 #include "host/script_env.h"
 #include "tests/support/driver.h"
+#include "tests/support/hidden_input_line.h"
 #include "tests/support/hidden_output_view.h"
 
 namespace qv::bench {
@@ -73,28 +74,6 @@ std::vector<std::wstring> RealisticHistory() {
   }
   return history;
 }
-
-// A hidden edit control made the console's input line.
-class HiddenInputLine {
- public:
-  HiddenInputLine()
-      : parent_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 900, 60, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                nullptr)),
-        input_(CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 880, 24, parent_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInputLineId)), GetModuleHandleW(nullptr),
-                               nullptr)) {
-    Console().inputLine = input_;
-    SubclassInputLine(input_);
-  }
-  ~HiddenInputLine() { DestroyWindow(parent_); }
-  HiddenInputLine(const HiddenInputLine&) = delete;
-  HiddenInputLine& operator=(const HiddenInputLine&) = delete;
-  HWND get() const { return input_; }
-
- private:
-  HWND parent_;
-  HWND input_;
-};
 
 std::size_t overlaySink = 0;
 
@@ -172,7 +151,7 @@ bool KeyFigures(const std::wstring& folder, int runs) {
   test::HiddenOutputView view;
   console.outputView = view.get();
   {
-    HiddenInputLine line;
+    test::HiddenInputLine line;
     const HWND input = line.get();
 
     // Tab on words that extend to a longer common prefix, complete to one

@@ -7,6 +7,7 @@
 #include "console/input_line.h"
 #include "console/output_buffer.h"
 #include "console_fixture.h"
+#include "tests/support/hidden_input_line.h"
 
 namespace qv {
 namespace {
@@ -66,37 +67,7 @@ TEST(ConsoleInput, DraftIsSavedOnlyWhenLeavingTheLiveLine) {
 namespace qv {
 namespace {
 
-// The subclassed input line of a hidden window, driven by sent messages.
-class InputLineUnderTest {
- public:
-  InputLineUnderTest()
-      : parent_(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr)),
-        input_(CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 200, 20, parent_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kInputLineId)), GetModuleHandleW(nullptr),
-                               nullptr)) {
-    Console().inputLine = input_;
-    SubclassInputLine(input_);
-  }
-  ~InputLineUnderTest() { DestroyWindow(parent_); }
-  InputLineUnderTest(const InputLineUnderTest&) = delete;
-  InputLineUnderTest& operator=(const InputLineUnderTest&) = delete;
-
-  void Type(const std::wstring& text) const {
-    for (const wchar_t c : text) SendMessageW(input_, WM_CHAR, c, 1);
-  }
-  LRESULT Key(WPARAM key) const { return SendMessageW(input_, WM_KEYDOWN, key, 1); }
-  std::pair<DWORD, DWORD> Selection() const {
-    DWORD start = 0, end = 0;
-    SendMessageW(input_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return {start, end};
-  }
-  HWND input() const { return input_; }
-
- private:
-  HWND parent_;
-  HWND input_;
-};
+using InputLineUnderTest = test::HiddenInputLine;
 
 TEST(ConsoleInput, KeysOfTheInputLine) {
   test::ConsoleUnderTest console;
@@ -114,10 +85,10 @@ TEST(ConsoleInput, KeysOfTheInputLine) {
   line.Key(VK_DOWN);
   EXPECT_EQ(ReadInputText(), L"draft");
 
-  SendMessageW(line.input(), WM_CHAR, 1, 1);  // Ctrl+A as a character
+  SendMessageW(line.get(), WM_CHAR, 1, 1);  // Ctrl+A as a character
   EXPECT_EQ(line.Selection(), (std::pair<DWORD, DWORD>{0, 5}));
   line.Key(VK_TAB);
-  SendMessageW(line.input(), WM_CHAR, L'\r', 1);  // no beep, no character
+  SendMessageW(line.get(), WM_CHAR, L'\r', 1);  // no beep, no character
   EXPECT_EQ(ReadInputText(), L"draft");
   line.Key(VK_ESCAPE);
   EXPECT_EQ(ReadInputText(), L"");
@@ -214,7 +185,7 @@ TEST(ConsoleInput, HeldBackKeysComeInOrderWithTheKeyStateOfTheirMoment) {
     MainWindow = main;
     AppendOutput(L"old\r\n");
     for (DeferredMessage held : c.held) {
-      held.message.hwnd = held.message.message == kNestedLoop ? main : line.input();
+      held.message.hwnd = held.message.message == kNestedLoop ? main : line.get();
       Console().deferredMessages.push_back(held);
     }
     BYTE keys[256]{};
@@ -222,7 +193,7 @@ TEST(ConsoleInput, HeldBackKeysComeInOrderWithTheKeyStateOfTheirMoment) {
     keys[VK_CONTROL] = c.ctrlHeldAtTheEnd ? 0x80 : 0;
     SetKeyboardState(keys);
     EndScriptCall();
-    for (const wchar_t typed : c.typedAfter) PostMessageW(line.input(), WM_CHAR, typed, 1);
+    for (const wchar_t typed : c.typedAfter) PostMessageW(line.get(), WM_CHAR, typed, 1);
     MSG queued{};
     while (PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&queued);
     keys[VK_CONTROL] = 0;
