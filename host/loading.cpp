@@ -67,10 +67,12 @@ std::vector<LoadOutcome> LoadAll(PluginHost& host, const std::vector<PluginRecor
   std::vector<LoadOutcome> outcomes(records.size(), LoadOutcome::kNoState);
   std::vector<std::optional<std::string>> texts(records.size());
   std::size_t next = 0;  // the first record not yet loaded
+  std::size_t read = 0;  // the first record whose text is not yet read
   while (next < records.size()) {
     std::size_t end = next;
     for (std::size_t bytes = 0; end < records.size() && bytes < kTextsPerCall; ++end) {
-      texts[end] = ReadScript(records[end]->path);
+      // After a stuck load the texts already read but not yet loaded are kept.
+      if (end == read) texts[read++] = ReadScript(records[end]->path);
       if (texts[end]) bytes += texts[end]->size();
     }
     PluginRecord* running = records[next];
